@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what the build and the suite need, builds with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs the whole suite through ctest.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(
+    cmake g++ make pkg-config
+    qt6-base-dev libgl-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    fonts-dejavu-core fonts-liberation
+    desktop-file-utils appstream
+    php-cli php-cgi perl default-jdk-headless chromium
+    clang libclang-rt-14-dev
+)
+
+source tools/install-packages.sh
+install_packages "${PACKAGES[@]}"
+
+BUILD=build/asan
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Debug -DQUILLVANE_SANITIZE=ON
+cmake --build "$BUILD" -j"$(nproc)"
+
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+cd "$BUILD"
+ctest --output-on-failure -j"$(nproc)"

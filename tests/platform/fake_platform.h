@@ -1,0 +1,111 @@
+#pragma once
+
+// A scripted stand-in for the desktop: records every request and answers from
+// queues that a test fills beforehand. An empty queue answers like a cancel.
+
+#include "platform/platform.h"
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillvane::testing {
+
+struct ShownMessage {
+    std::string text;
+    std::string title;
+    MessageIcon icon;
+};
+
+struct AskedInput {
+    std::string prompt;
+    std::string title;
+    std::string defaultText;
+};
+
+class FakePlatform final : public Platform {
+public:
+    // The clipboard as the program left it; nullopt after a clear.
+    std::optional<std::string> clipboard = std::string("(untouched)");
+    int clipboardClears = 0;
+
+    std::deque<std::string> browseAnswers;
+    std::vector<std::string> browsePrompts;
+
+    std::deque<bool> yesNoAnswers;
+    std::vector<ShownMessage> questions;
+
+    std::deque<std::string> inputAnswers;
+    std::vector<AskedInput> inputs;
+
+    std::vector<ShownMessage> messages;
+    std::vector<std::string> openedUrls;
+
+    std::string desktopFolder = "/home/user/Desktop/";
+    std::string documentsFolder = "/home/user/Documents/";
+    std::string homeFolder = "/home/user/";
+    std::string programFolder = "/opt/quillvane";
+
+    int waitDepth = 0;
+    int waitsBegun = 0;
+
+    void ClearClipboard() override {
+        clipboard.reset();
+        ++clipboardClears;
+    }
+    void SetClipboardText(const std::string& text) override { clipboard = text; }
+
+    std::string BrowseForFile(const std::string& prompt) override {
+        browsePrompts.push_back(prompt);
+        return Pop(browseAnswers, std::string());
+    }
+
+    std::string GetSpecialFolder(SpecialFolder folder) override {
+        switch (folder) {
+        case SpecialFolder::Desktop:
+            return desktopFolder;
+        case SpecialFolder::Documents:
+            return documentsFolder;
+        case SpecialFolder::Home:
+            return homeFolder;
+        }
+        return {};
+    }
+
+    void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override {
+        messages.push_back({text, title, icon});
+    }
+
+    bool AskYesNo(const std::string& text, const std::string& title) override {
+        questions.push_back({text, title, MessageIcon::Question});
+        return Pop(yesNoAnswers, false);
+    }
+
+    std::string InputBox(const std::string& prompt, const std::string& title,
+                         const std::string& defaultText) override {
+        inputs.push_back({prompt, title, defaultText});
+        return Pop(inputAnswers, std::string());
+    }
+
+    std::string ProgramFolder() override { return programFolder; }
+
+    void OpenUrl(const std::string& url) override { openedUrls.push_back(url); }
+
+    void BeginWait() override {
+        ++waitDepth;
+        ++waitsBegun;
+    }
+    void EndWait() override { --waitDepth; }
+
+private:
+    template <typename T> static T Pop(std::deque<T>& queue, T fallback) {
+        if (queue.empty())
+            return fallback;
+        T value = std::move(queue.front());
+        queue.pop_front();
+        return value;
+    }
+};
+
+} // namespace quillvane::testing
