@@ -51,8 +51,7 @@ std::string ConvertToASP(std::string text, bool singleStatement, bool preserveEm
     static const Recipe recipe{"'",
                                {"\" & vbNewLine)\r\nResponse.Write (\"", "Response.Write (\"", 17, ""},
                                {"\" & vbNewLine & _\r\n\"", "Response.Write (\"", 19, ")"}};
-    std::string code =
-        BuildBody(std::move(text), recipe, singleStatement, preserveEmptyLines, preserveTabs);
+    std::string code = BuildBody(std::move(text), recipe, singleStatement, preserveEmptyLines, preserveTabs);
     SpliceEmbeddedBlocks(code, kAspBlocks);
     WrapInDelimiters(code, "<%", "%>");
     return code;
@@ -63,8 +62,7 @@ std::string ConvertToPHP(std::string text, const std::string& keyword, bool sing
     const Recipe recipe{kBackslashQuote,
                         {" \\n\");\r\n" + keyword + " (\"", keyword + " (\"", keyword.size() + 3, ""},
                         {"\" . \r\n\"", keyword + " (\"", 6, ");"}};
-    std::string code =
-        BuildBody(std::move(text), recipe, singleStatement, preserveEmptyLines, preserveTabs);
+    std::string code = BuildBody(std::move(text), recipe, singleStatement, preserveEmptyLines, preserveTabs);
     SpliceEmbeddedBlocks(code, kPhpBlocks);
     WrapInDelimiters(code, "<?php", "?>");
     return code;

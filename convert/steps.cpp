@@ -72,9 +72,13 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
     text.swap(out);
 }
 
-void AppendLineBreak(std::string& text) { text.append(kLineBreak); }
+void AppendLineBreak(std::string& text) {
+    text.append(kLineBreak);
+}
 
-void StripTabs(std::string& text) { ReplaceAll(text, "\t", ""); }
+void StripTabs(std::string& text) {
+    ReplaceAll(text, "\t", "");
+}
 
 void CollapseEmptyLines(std::string& text) {
     // CR LF pairs cannot overlap, so the runs of adjacent pairs are fixed by the
@@ -105,9 +109,13 @@ void CollapseEmptyLines(std::string& text) {
     text.resize(write);
 }
 
-void EscapeQuotes(std::string& text, std::string_view replacement) { ReplaceAll(text, "\"", replacement); }
+void EscapeQuotes(std::string& text, std::string_view replacement) {
+    ReplaceAll(text, "\"", replacement);
+}
 
-void JoinLines(std::string& text, std::string_view joint) { ReplaceAll(text, kLineBreak, joint); }
+void JoinLines(std::string& text, std::string_view joint) {
+    ReplaceAll(text, kLineBreak, joint);
+}
 
 void FrameBody(std::string& text, std::string_view opening, std::size_t cut, std::string_view closing) {
     text.insert(0, opening);
@@ -164,7 +172,7 @@ void SpliceEmbeddedBlocks(std::string& text, const BlockMarkers& m) {
     std::size_t read = 0;
     std::size_t consumedUpTo = 0;
     std::size_t nextPending = std::string_view::npos; // first spliced closing at or after `read`
-    bool searching = true; // false once an opening has no closing marker after it
+    bool searching = true;                            // false once an opening has no closing marker after it
 
     const auto emitBlockEnd = [&] {
         out.append(m.joiner).push_back('"');
@@ -184,8 +192,8 @@ void SpliceEmbeddedBlocks(std::string& text, const BlockMarkers& m) {
             continue;
         }
         const void* hit = std::memchr(s.data() + read, trigger, segmentEnd - read);
-        const std::size_t stop = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - s.data()) + 1
-                                     : segmentEnd;
+        const std::size_t stop =
+            hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - s.data()) + 1 : segmentEnd;
         out.append(s.substr(read, stop - read));
         read = stop;
         if (hit == nullptr || !out.ends_with(m.opening))

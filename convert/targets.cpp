@@ -6,8 +6,8 @@ namespace quillvane {
 
 namespace {
 
-std::string ConvertToASPIgnoringKeyword(std::string text, const std::string& /*keyword*/, bool singleStatement,
-                                        bool preserveEmptyLines, bool preserveTabs) {
+std::string ConvertToASPIgnoringKeyword(std::string text, const std::string& /*keyword*/,
+                                        bool singleStatement, bool preserveEmptyLines, bool preserveTabs) {
     return ConvertToASP(std::move(text), singleStatement, preserveEmptyLines, preserveTabs);
 }
 

@@ -17,8 +17,8 @@ struct ConversionFlags {
 };
 
 // Every converter, called alike; the ASP one ignores the keyword.
-using ConverterFunction = std::string (*)(std::string text, const std::string& keyword,
-                                          bool singleStatement, bool preserveEmptyLines, bool preserveTabs);
+using ConverterFunction = std::string (*)(std::string text, const std::string& keyword, bool singleStatement,
+                                          bool preserveEmptyLines, bool preserveTabs);
 
 struct ConversionTarget {
     std::string_view optionCaption;

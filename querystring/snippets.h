@@ -8,8 +8,8 @@
 namespace quillvane {
 
 std::string RequestSnippetASP(const std::string& requestName, const std::string& newName,
-                              const std::string& requestObject, const std::string& defaultValue,
-                              bool declare, bool checkLength);
+                              const std::string& requestObject, const std::string& defaultValue, bool declare,
+                              bool checkLength);
 std::string RequestSnippetPHP(const std::string& requestName, const std::string& newName,
                               const std::string& superGlobal, const std::string& defaultValue,
                               const std::string& test);

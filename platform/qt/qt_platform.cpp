@@ -16,15 +16,23 @@ namespace quillvane {
 
 namespace {
 
-QString ToQ(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString ToQ(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
-std::string FromQ(const QString& s) { return s.toUtf8().toStdString(); }
+std::string FromQ(const QString& s) {
+    return s.toUtf8().toStdString();
+}
 
 } // namespace
 
-void QtPlatform::ClearClipboard() { QGuiApplication::clipboard()->clear(); }
+void QtPlatform::ClearClipboard() {
+    QGuiApplication::clipboard()->clear();
+}
 
-void QtPlatform::SetClipboardText(const std::string& text) { QGuiApplication::clipboard()->setText(ToQ(text)); }
+void QtPlatform::SetClipboardText(const std::string& text) {
+    QGuiApplication::clipboard()->setText(ToQ(text));
+}
 
 std::string QtPlatform::BrowseForFile(const std::string& prompt) {
     const std::string start = GetSpecialFolder(SpecialFolder::Desktop);
@@ -86,12 +94,20 @@ std::string QtPlatform::InputBox(const std::string& prompt, const std::string& t
     return ok ? FromQ(text) : std::string();
 }
 
-std::string QtPlatform::ProgramFolder() { return FromQ(QCoreApplication::applicationDirPath()); }
+std::string QtPlatform::ProgramFolder() {
+    return FromQ(QCoreApplication::applicationDirPath());
+}
 
-void QtPlatform::OpenUrl(const std::string& url) { QDesktopServices::openUrl(QUrl(ToQ(url))); }
+void QtPlatform::OpenUrl(const std::string& url) {
+    QDesktopServices::openUrl(QUrl(ToQ(url)));
+}
 
-void QtPlatform::BeginWait() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+void QtPlatform::BeginWait() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
 
-void QtPlatform::EndWait() { QApplication::restoreOverrideCursor(); }
+void QtPlatform::EndWait() {
+    QApplication::restoreOverrideCursor();
+}
 
 } // namespace quillvane

@@ -86,7 +86,8 @@ inline std::string PHP(const std::string& text, const std::string& kw, bool sing
     return Wrap(Splice(t, "<?", "?>", " . "), "<?php", "?>");
 }
 
-inline std::string CallBody(const std::string& text, const std::string& kw, bool single, bool empty, bool tabs) {
+inline std::string CallBody(const std::string& text, const std::string& kw, bool single, bool empty,
+                            bool tabs) {
     std::string t = Prepare(text, "\\\"", empty, tabs);
     if (!single)
         return Frame(t, "\");\r\n" + kw + "(\"", kw + "(\"", kw.size() + 2, "");
