@@ -1,0 +1,162 @@
+#include "files/text_reader.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace quillvane {
+
+namespace {
+
+bool IsContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
+
+// The length of the well-formed UTF-8 sequence at bytes[pos], or 0 when there is none.
+std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t pos) {
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[pos + i]); };
+    const unsigned char lead = at(0);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80; // the second byte's range depends on the lead byte
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0; // overlong below U+0800
+        if (lead == 0xED)
+            high = 0x9F; // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90; // overlong below U+10000
+        if (lead == 0xF4)
+            high = 0x8F; // above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (bytes.size() - pos < length || at(1) < low || at(1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (!IsContinuation(at(i)))
+            return 0;
+    }
+    return length;
+}
+
+// Windows-1252 for 0x80..0x9F; the undefined bytes map to the same code point (Latin-1).
+constexpr char16_t kWindows1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                           0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+std::string DecodeWindows1252(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80)
+            out += c;
+        else
+            AppendUtf8(out, byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte);
+    }
+    return out;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// The file's bytes, or nullopt on any failure. Only regular files: a folder fails,
+// and a pipe or device could block or never end.
+std::optional<std::string> ReadFileBytes(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return std::nullopt;
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return std::nullopt;
+
+    std::string bytes;
+    const auto expected = std::filesystem::file_size(path, error);
+    if (!error)
+        bytes.reserve(expected);
+    // The size is only a hint: the file may change while it is read, or report none.
+    std::vector<char> chunk(std::size_t{1} << 20);
+    for (;;) {
+        const std::size_t read = std::fread(chunk.data(), 1, chunk.size(), file.get());
+        bytes.append(chunk.data(), read);
+        if (read < chunk.size())
+            break;
+    }
+    if (std::ferror(file.get()))
+        return std::nullopt;
+    return bytes;
+}
+
+} // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        const std::size_t length = Utf8SequenceLength(bytes, pos);
+        if (length == 0)
+            return false;
+        pos += length;
+    }
+    return true;
+}
+
+std::string DecodeFileBytes(std::string bytes) {
+    if (IsValidUtf8(bytes))
+        return bytes;
+    return DecodeWindows1252(bytes);
+}
+
+std::string JoinLinesWithCrLf(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t cr = text.find('\r', pos);
+        const std::size_t end = cr == std::string_view::npos ? text.size() : cr;
+        out.append(text, pos, end - pos);
+        out += "\r\n";
+        pos = end + 1;
+        if (pos < text.size() && text[pos] == '\n')
+            ++pos;
+    }
+    return out;
+}
+
+std::optional<std::string> LoadTextFile(const std::string& path) {
+    try {
+        std::optional<std::string> bytes = ReadFileBytes(path);
+        if (!bytes)
+            return std::nullopt;
+        return JoinLinesWithCrLf(DecodeFileBytes(std::move(*bytes)));
+    } catch (const std::bad_alloc&) {
+        // A file too big for memory is one more file that cannot be read.
+        return std::nullopt;
+    }
+}
+
+} // namespace quillvane

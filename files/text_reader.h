@@ -1,0 +1,30 @@
+#pragma once
+
+// Reading a text file into the converter's input: bytes to UTF-8 text, and the
+// file's lines joined with CR LF.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillvane {
+
+// True when `bytes` is well-formed UTF-8 (no overlong forms, no surrogates, nothing
+// above U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+
+// The bytes as UTF-8 text: unchanged when they are valid UTF-8, otherwise read as
+// Windows-1252, its five undefined bytes taken as Latin-1, so every byte becomes a
+// character and nothing is lost. A byte-order mark is kept as a character.
+std::string DecodeFileBytes(std::string bytes);
+
+// The lines of `text`, each followed by CR LF. A line ends at CR LF or at a lone CR;
+// a lone LF stays inside its line. Empty text gives empty text.
+std::string JoinLinesWithCrLf(std::string_view text);
+
+// The whole content of the regular file at `path` as loaded text, or nullopt when
+// it cannot be read for any reason (missing, a folder, no permission, a read error,
+// out of memory).
+std::optional<std::string> LoadTextFile(const std::string& path);
+
+} // namespace quillvane
