@@ -1,0 +1,21 @@
+// Differential fuzzing of ConvertToJSP: the engine against the literal reference,
+// in every flag combination, with the usual keyword or any other.
+
+#include "convert/converters.h"
+#include "tests/convert/reference.h"
+#include "tests/fuzz/fuzz_check.h"
+
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    if (size > quillvane::fuzz::kMaxInputSize)
+        return 0;
+    FuzzedDataProvider data(bytes, size);
+    const auto c = quillvane::fuzz::ConsumeConverterCall(data, "out.println");
+    quillvane::fuzz::ExpectSame(
+        "ConvertToJSP",
+        quillvane::ConvertToJSP(c.text, c.keyword, c.singleStatement, c.preserveEmptyLines, c.preserveTabs),
+        quillvane::reference::JSP(c.text, c.keyword, c.singleStatement, c.preserveEmptyLines,
+                                  c.preserveTabs));
+    return 0;
+}
