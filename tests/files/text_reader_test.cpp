@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace quillvane {
 namespace {
 
@@ -87,7 +89,8 @@ TEST(LoadTextFileFailureTest, AnythingButAReadableFileFails) {
     const TempDir dir;
     std::filesystem::create_directory(dir / "folder.d");
     std::filesystem::create_symlink(dir / "missing.txt", dir / "dangling.txt");
-    for (const std::string name : {"missing.txt", "folder.d", "dangling.txt"})
+    ASSERT_EQ(::mkfifo((dir / "pipe.txt").c_str(), 0644), 0); // reading it would block
+    for (const std::string name : {"missing.txt", "folder.d", "dangling.txt", "pipe.txt"})
         EXPECT_EQ(LoadTextFile(dir / name), std::nullopt) << name;
     EXPECT_EQ(LoadTextFile(""), std::nullopt);
 }
