@@ -6,91 +6,92 @@ namespace quillvane {
 
 namespace {
 
-// How one statement form writes the lines: the text that replaces each line break,
-// and how the body is framed.
-struct StatementForm {
-    std::string joint;
-    std::string opening;
-    std::size_t cut;
-    std::string closing;
-};
-
-// A converter's parameters; its own finishing step is applied by the converter.
-struct Recipe {
-    std::string_view quoteReplacement;
-    StatementForm perLine;
-    StatementForm single;
-};
-
 constexpr std::string_view kBackslashQuote = "\\\"";
 
-std::string BuildBody(std::string text, const Recipe& recipe, bool singleStatement, bool preserveEmptyLines,
-                      bool preserveTabs) {
-    AppendLineBreak(text);
-    if (!preserveTabs)
-        StripTabs(text);
-    if (!preserveEmptyLines)
-        CollapseEmptyLines(text);
-    EscapeQuotes(text, recipe.quoteReplacement);
-    const StatementForm& form = singleStatement ? recipe.single : recipe.perLine;
-    JoinLines(text, form.joint);
-    FrameBody(text, form.opening, form.cut, form.closing);
-    return text;
+// Room for the delimiters or script element that a finishing step puts around the body.
+constexpr std::size_t kFinishingRoom = 128;
+
+// The statement texts that depend on the keyword, kept alive for one conversion.
+struct KeywordTexts {
+    std::string perLineJoint;
+    std::string opening;
+};
+
+BodyRecipe Recipe(bool singleStatement, bool preserveEmptyLines, bool preserveTabs,
+                  std::string_view quoteReplacement, const StatementForm& perLine,
+                  const StatementForm& single) {
+    return {preserveTabs, preserveEmptyLines, quoteReplacement, singleStatement ? single : perLine};
 }
 
-// JavaScript and JSP write the same statements: keyword(Q line Q);
-Recipe CallRecipe(const std::string& keyword) {
-    return {kBackslashQuote,
-            {"\");\r\n" + keyword + "(\"", keyword + "(\"", keyword.size() + 2, ""},
-            {"\" + \r\n\"", keyword + "(\"", 6, ");"}};
+// JavaScript and JSP print alike: keyword(Q line Q);
+std::string CallBody(const std::string& text, const std::string& keyword, bool singleStatement,
+                     bool preserveEmptyLines, bool preserveTabs) {
+    const KeywordTexts k{"\");\r\n" + keyword + "(\"", keyword + "(\""};
+    return BuildBody(text,
+                     Recipe(singleStatement, preserveEmptyLines, preserveTabs, kBackslashQuote,
+                            {k.perLineJoint, k.opening, keyword.size() + 2, ""},
+                            {"\" + \r\n\"", k.opening, 6, ");"}),
+                     kFinishingRoom);
+}
+
+// Collapsed empty lines and deleted blocks can leave the buffer far larger than
+// the code; the caller should not hold on to that.
+std::string Trimmed(std::string code) {
+    if (code.capacity() > 2 * code.size() + 4096)
+        code.shrink_to_fit();
+    return code;
 }
 
 } // namespace
 
 std::string ConvertToASP(std::string text, bool singleStatement, bool preserveEmptyLines, bool preserveTabs) {
-    static const Recipe recipe{"'",
-                               {"\" & vbNewLine)\r\nResponse.Write (\"", "Response.Write (\"", 17, ""},
-                               {"\" & vbNewLine & _\r\n\"", "Response.Write (\"", 19, ")"}};
-    std::string code = BuildBody(std::move(text), recipe, singleStatement, preserveEmptyLines, preserveTabs);
+    std::string code =
+        BuildBody(text,
+                  Recipe(singleStatement, preserveEmptyLines, preserveTabs, "'",
+                         {"\" & vbNewLine)\r\nResponse.Write (\"", "Response.Write (\"", 17, ""},
+                         {"\" & vbNewLine & _\r\n\"", "Response.Write (\"", 19, ")"}),
+                  SpliceHeadroom(text, kAspBlocks) + kFinishingRoom);
     SpliceEmbeddedBlocks(code, kAspBlocks);
     WrapInDelimiters(code, "<%", "%>");
-    return code;
+    return Trimmed(std::move(code));
 }
 
 std::string ConvertToPHP(std::string text, const std::string& keyword, bool singleStatement,
                          bool preserveEmptyLines, bool preserveTabs) {
-    const Recipe recipe{kBackslashQuote,
-                        {" \\n\");\r\n" + keyword + " (\"", keyword + " (\"", keyword.size() + 3, ""},
-                        {"\" . \r\n\"", keyword + " (\"", 6, ");"}};
-    std::string code = BuildBody(std::move(text), recipe, singleStatement, preserveEmptyLines, preserveTabs);
+    const KeywordTexts k{" \\n\");\r\n" + keyword + " (\"", keyword + " (\""};
+    std::string code = BuildBody(text,
+                                 Recipe(singleStatement, preserveEmptyLines, preserveTabs, kBackslashQuote,
+                                        {k.perLineJoint, k.opening, keyword.size() + 3, ""},
+                                        {"\" . \r\n\"", k.opening, 6, ");"}),
+                                 SpliceHeadroom(text, kPhpBlocks) + kFinishingRoom);
     SpliceEmbeddedBlocks(code, kPhpBlocks);
     WrapInDelimiters(code, "<?php", "?>");
-    return code;
+    return Trimmed(std::move(code));
 }
 
 std::string ConvertToJavaScript(std::string text, const std::string& keyword, bool singleStatement,
                                 bool preserveEmptyLines, bool preserveTabs) {
-    std::string code =
-        BuildBody(std::move(text), CallRecipe(keyword), singleStatement, preserveEmptyLines, preserveTabs);
-    // The script element: its tag and the comment that hides the code from old browsers.
+    std::string code = CallBody(text, keyword, singleStatement, preserveEmptyLines, preserveTabs);
+    // The script element: its tag, and the comment that hides the code from browsers without scripting.
     WrapInDelimiters(code, "<script language=\"JavaScript\">\r\n<!--", "//-->\r\n</script>");
-    return code;
+    return Trimmed(std::move(code));
 }
 
 std::string ConvertToJSP(std::string text, const std::string& keyword, bool singleStatement,
                          bool preserveEmptyLines, bool preserveTabs) {
-    std::string code =
-        BuildBody(std::move(text), CallRecipe(keyword), singleStatement, preserveEmptyLines, preserveTabs);
+    std::string code = CallBody(text, keyword, singleStatement, preserveEmptyLines, preserveTabs);
     WrapInDelimiters(code, "<%", "%>");
-    return code;
+    return Trimmed(std::move(code));
 }
 
 std::string ConvertToPerl(std::string text, const std::string& keyword, bool singleStatement,
                           bool preserveEmptyLines, bool preserveTabs) {
-    const Recipe recipe{kBackslashQuote,
-                        {"\\n\";\r\n" + keyword + " \"", keyword + " \"", keyword.size() + 2, ""},
-                        {"\", \r\n\"", keyword + " \"", 5, ";"}};
-    return BuildBody(std::move(text), recipe, singleStatement, preserveEmptyLines, preserveTabs);
+    const KeywordTexts k{"\\n\";\r\n" + keyword + " \"", keyword + " \""};
+    return BuildBody(text,
+                     Recipe(singleStatement, preserveEmptyLines, preserveTabs, kBackslashQuote,
+                            {k.perLineJoint, k.opening, keyword.size() + 2, ""},
+                            {"\", \r\n\"", k.opening, 5, ";"}),
+                     0);
 }
 
 } // namespace quillvane

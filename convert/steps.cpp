@@ -1,34 +1,63 @@
 #include "convert/steps.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace quillvane {
 
 namespace {
 
-// Position of the first `pattern` at or after `from`, or npos. memchr on the first
-// byte keeps the common case fast; string_view::find is not as quick with libstdc++.
-std::size_t Find(std::string_view text, std::string_view pattern, std::size_t from) {
-    const std::size_t n = text.size();
-    const std::size_t m = pattern.size();
-    if (m == 0 || n < m)
-        return std::string_view::npos;
-    const char first = pattern.front();
-    const std::size_t lastStart = n - m;
-    while (from <= lastStart) {
-        const void* hit = std::memchr(text.data() + from, first, lastStart - from + 1);
-        if (hit == nullptr)
-            return std::string_view::npos;
-        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-        if (std::memcmp(text.data() + at, pattern.data(), m) == 0)
-            return at;
-        from = at + 1;
+// How likely a byte is in markup; Find scans for the rarest byte of a pattern.
+int Commonness(char c) {
+    switch (c) {
+    case '%':
+    case '?':
+    case '\t':
+        return 0;
+    case ' ':
+    case '<':
+    case '>':
+    case '=':
+    case '"':
+    case '\r':
+    case '\n':
+        return 2;
+    default:
+        return 1;
     }
-    return std::string_view::npos;
+}
+
+std::size_t AnchorIndex(std::string_view pattern) {
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < pattern.size(); ++i)
+        if (Commonness(pattern[i]) < Commonness(pattern[best]))
+            best = i;
+    return best;
 }
 
 } // namespace
+
+std::size_t Find(std::string_view text, std::string_view pattern, std::size_t from) {
+    const std::size_t n = text.size();
+    const std::size_t m = pattern.size();
+    if (m == 0 || from > n || n - from < m)
+        return std::string_view::npos;
+    const std::size_t anchorIndex = AnchorIndex(pattern);
+    const char anchor = pattern[anchorIndex];
+    const char* data = text.data();
+    const std::size_t lastAnchor = n - m + anchorIndex;
+    for (std::size_t pos = from + anchorIndex; pos <= lastAnchor;) {
+        const void* hit = std::memchr(data + pos, anchor, lastAnchor - pos + 1);
+        if (hit == nullptr)
+            break;
+        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+        if (std::memcmp(data + at - anchorIndex, pattern.data(), m) == 0)
+            return at - anchorIndex;
+        pos = at + 1;
+    }
+    return std::string_view::npos;
+}
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
     if (from.empty())
@@ -134,6 +163,108 @@ void WrapInDelimiters(std::string& text, std::string_view opening, std::string_v
 
 namespace {
 
+// How many joints the body gets: one per line break that the text holds once its
+// tabs are gone (a tab may stand between CR and LF), the appended one included,
+// less the empty lines that collapsing drops.
+std::size_t CountJoints(std::string_view text, bool stripTabs, bool collapse) {
+    std::size_t joints = 0;
+    std::size_t lineStart = 0;
+    bool firstLine = true;
+    const auto endLine = [&](std::size_t lineEnd, std::size_t nextLine) {
+        const std::string_view line = text.substr(lineStart, lineEnd - lineStart);
+        const bool empty = stripTabs ? line.find_first_not_of('\t') == std::string_view::npos : line.empty();
+        if (!(collapse && empty && !firstLine))
+            ++joints;
+        firstLine = false;
+        lineStart = nextLine;
+    };
+    const std::size_t n = text.size();
+    for (std::size_t at = Find(text, "\r", 0); at != std::string_view::npos; at = Find(text, "\r", at + 1)) {
+        std::size_t next = at + 1;
+        while (stripTabs && next < n && text[next] == '\t')
+            ++next;
+        if (next < n && text[next] == '\n')
+            endLine(at, next + 1);
+    }
+    endLine(n, n);
+    return joints;
+}
+
+} // namespace
+
+std::string BuildBody(const std::string& text, const BodyRecipe& recipe, std::size_t spareCapacity) {
+    const bool stripTabs = !recipe.preserveTabs;
+    const StatementForm& form = recipe.form;
+    const std::size_t n = text.size();
+
+    // A bound on the body's size that overshoots by no more than the tabs and line
+    // breaks of the text: every byte kept, every quote escaped, every joint written.
+    const std::size_t quotes = static_cast<std::size_t>(std::count(text.begin(), text.end(), '"'));
+    const std::size_t joints = CountJoints(text, stripTabs, !recipe.preserveEmptyLines);
+    const std::size_t quoteGrowth =
+        recipe.quoteReplacement.size() > 1 ? recipe.quoteReplacement.size() - 1 : 0;
+    const std::size_t bound =
+        form.opening.size() + n + quotes * quoteGrowth + joints * form.joint.size() + form.closing.size();
+
+    std::string body;
+    body.reserve(bound + spareCapacity);
+    body.resize(bound);
+    char* const begin = body.data();
+    char* out = begin;
+    const auto write = [&out](std::string_view piece) {
+        std::memcpy(out, piece.data(), piece.size());
+        out += piece.size();
+    };
+
+    std::array<bool, 256> special{};
+    special[static_cast<unsigned char>('\r')] = true;
+    special[static_cast<unsigned char>('"')] = true;
+    special[static_cast<unsigned char>('\t')] = stripTabs;
+
+    write(form.opening);
+    const char* lineStart = out;
+    bool firstLine = true;
+    // Each line break becomes the joint, unless collapsing drops the empty line it ends.
+    const auto endLine = [&] {
+        const bool dropped = !recipe.preserveEmptyLines && out == lineStart && !firstLine;
+        if (!dropped)
+            write(form.joint);
+        lineStart = out;
+        firstLine = false;
+    };
+
+    const char* in = text.data();
+    const char* const end = in + n;
+    while (in < end) {
+        while (in < end && !special[static_cast<unsigned char>(*in)])
+            *out++ = *in++;
+        if (in == end)
+            break;
+        const char c = *in++;
+        if (c == '"') {
+            write(recipe.quoteReplacement);
+        } else if (c == '\r') {
+            const char* next = in;
+            while (stripTabs && next < end && *next == '\t')
+                ++next;
+            if (next < end && *next == '\n') {
+                in = next + 1;
+                endLine();
+            } else {
+                *out++ = '\r'; // a lone CR is an ordinary character
+            }
+        } // else a tab being stripped
+    }
+    endLine(); // the line break that every body's last line ends with
+
+    out -= std::min(form.cut, static_cast<std::size_t>(out - begin));
+    write(form.closing);
+    body.resize(static_cast<std::size_t>(out - begin));
+    return body;
+}
+
+namespace {
+
 bool OnlySpaces(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
 }
@@ -146,78 +277,111 @@ std::size_t CountOccurrences(std::string_view text, std::string_view pattern) {
     return count;
 }
 
+// How much longer the text gets per spliced block: the opening and closing marker
+// give way to two quotes and two joiners.
+std::size_t SpliceGrowth(const BlockMarkers& m) {
+    return 2 + 2 * m.joiner.size() - m.opening.size() - m.closing.size();
+}
+
 } // namespace
+
+std::size_t SpliceHeadroom(std::string_view text, const BlockMarkers& markers) {
+    return CountOccurrences(text, markers.closing) * SpliceGrowth(markers);
+}
 
 void SpliceEmbeddedBlocks(std::string& text, const BlockMarkers& m) {
     ReplaceAll(text, m.spacedOpening, m.bareOpening);
     ReplaceAll(text, m.spacedClosing, m.closing);
+    const std::size_t first = Find(text, m.opening, 0);
+    const std::size_t headroom = SpliceHeadroom(text, m);
+    if (first == std::string_view::npos || headroom == 0)
+        return; // no block can be closed: the text stays as it is
 
-    // The working text is always `out` followed by what is left of `src` from
-    // `read` on, where every closing marker of src in [read, consumedUpTo) belongs
-    // to a block already spliced and stands for joiner + Q. `out` never holds an
-    // opening marker: one is handled the moment its last character is copied,
-    // which also catches markers that a deleted block's two sides form at the seam.
-    // Nothing the splice writes can be part of a marker, so copying the content in
-    // place and finishing it when the scan reaches its closing marker gives the
-    // same text as rewriting the block and searching again from the start.
-    const std::string src = std::move(text);
-    const std::string_view s = src;
-    const std::size_t n = s.size();
-    const char trigger = m.opening.back();
-    const std::size_t growth = 2 + 2 * m.joiner.size() - m.opening.size() - m.closing.size();
+    // The working text is always the output written so far, followed by what is
+    // left of the source from `read` on, where every closing marker of the source
+    // in [read, consumedUpTo) belongs to a block already spliced and stands for
+    // joiner + Q. Nothing the splice writes can be part of a marker, so copying a
+    // block's content where it stands and finishing the block when the scan
+    // reaches its closing marker gives the same text as rewriting the block and
+    // searching again from the start. The source is moved `headroom` bytes up in
+    // the same buffer; each splice writes at most SpliceGrowth bytes more than it
+    // reads, so the output never overtakes the unread source.
+    const std::size_t size = text.size();
+    text.resize(size + headroom);
+    char* const base = text.data();
+    std::memmove(base + first + headroom, base + first, size - first);
+    const std::string_view src(base + headroom, size); // valid from `first` on
+    std::size_t out = first;
+    const auto write = [&](std::string_view piece) {
+        std::memmove(base + out, piece.data(), piece.size());
+        out += piece.size();
+    };
+    const auto outputEndsWith = [&](std::string_view piece) {
+        return out >= piece.size() && std::memcmp(base + out - piece.size(), piece.data(), piece.size()) == 0;
+    };
 
-    std::string out;
-    out.reserve(n + CountOccurrences(s, m.closing) * growth);
-
-    std::size_t read = 0;
+    std::size_t read = first;
     std::size_t consumedUpTo = 0;
     std::size_t nextPending = std::string_view::npos; // first spliced closing at or after `read`
     bool searching = true;                            // false once an opening has no closing marker after it
+    std::size_t seamOpening = std::string_view::npos; // output position of an opening found at a seam
 
-    const auto emitBlockEnd = [&] {
-        out.append(m.joiner).push_back('"');
-        read = nextPending + m.closing.size();
-        nextPending = read < consumedUpTo ? Find(s, m.closing, read) : std::string_view::npos;
+    // The opening marker ended just before `read` and would start at output position `at`.
+    const auto handleOpening = [&](std::size_t at) {
+        const std::size_t close = Find(src, m.closing, std::max(read, consumedUpTo));
+        out = at;
+        if (close == std::string_view::npos) {
+            write(m.opening); // it stays text, and so does everything after it
+            searching = false;
+            return;
+        }
+        // A content that runs into a spliced block holds that block's joiner, so it is never blank.
+        if (consumedUpTo <= read && OnlySpaces(src.substr(read, close - read))) {
+            read = close + m.closing.size();
+            // The two sides of the deleted block may form a new opening marker.
+            for (std::size_t k = m.opening.size() - 1; k >= 1; --k) {
+                const std::string_view rest = m.opening.substr(k);
+                if (outputEndsWith(m.opening.substr(0, k)) && src.substr(read).starts_with(rest)) {
+                    seamOpening = out - k;
+                    read += rest.size();
+                    break;
+                }
+            }
+            return;
+        }
+        write("\"");
+        write(m.joiner);
+        consumedUpTo = close + m.closing.size();
+        if (nextPending == std::string_view::npos)
+            nextPending = close;
     };
 
-    while (read < n) {
-        const std::size_t segmentEnd = nextPending == std::string_view::npos ? n : nextPending;
-        if (read == segmentEnd) {
-            emitBlockEnd();
+    while (read < size || seamOpening != std::string_view::npos) {
+        if (seamOpening != std::string_view::npos) {
+            const std::size_t at = seamOpening;
+            seamOpening = std::string_view::npos;
+            handleOpening(at);
             continue;
         }
-        if (!searching) {
-            out.append(s.substr(read, segmentEnd - read));
-            read = segmentEnd;
+        const std::size_t segmentEnd = nextPending == std::string_view::npos ? size : nextPending;
+        if (read == segmentEnd) { // a spliced block ends here
+            write(m.joiner);
+            write("\"");
+            read = nextPending + m.closing.size();
+            nextPending = read < consumedUpTo ? Find(src, m.closing, read) : std::string_view::npos;
             continue;
         }
-        const void* hit = std::memchr(s.data() + read, trigger, segmentEnd - read);
-        const std::size_t stop =
-            hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - s.data()) + 1 : segmentEnd;
-        out.append(s.substr(read, stop - read));
-        read = stop;
-        if (hit == nullptr || !out.ends_with(m.opening))
-            continue;
-
-        const std::size_t opening = out.size() - m.opening.size();
-        const std::size_t close = Find(s, m.closing, std::max(read, consumedUpTo));
-        if (close == std::string_view::npos) {
-            searching = false;
-            continue;
-        }
-        out.resize(opening);
-        // A content that runs into a spliced block holds that block's joiner, so it is never blank.
-        if (consumedUpTo <= read && OnlySpaces(s.substr(read, close - read))) {
-            read = close + m.closing.size();
-        } else {
-            out.push_back('"');
-            out.append(m.joiner);
-            consumedUpTo = close + m.closing.size();
-            if (nextPending == std::string_view::npos)
-                nextPending = close;
+        const std::size_t opening =
+            searching ? Find(src.substr(0, segmentEnd), m.opening, read) : std::string_view::npos;
+        const std::size_t copyEnd = opening == std::string_view::npos ? segmentEnd : opening;
+        write(src.substr(read, copyEnd - read));
+        read = copyEnd;
+        if (opening != std::string_view::npos) {
+            read += m.opening.size();
+            handleOpening(out);
         }
     }
-    text = std::move(out);
+    text.resize(out);
 }
 
 } // namespace quillvane

@@ -11,6 +11,9 @@ namespace quillvane {
 
 inline constexpr std::string_view kLineBreak = "\r\n";
 
+// Position of the first `pattern` at or after `from`, or npos.
+std::size_t Find(std::string_view text, std::string_view pattern, std::size_t from);
+
 // Replaces every non-overlapping occurrence of `from`, scanning from the left and
 // never rescanning inserted text. `from` must not be empty.
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to);
@@ -34,6 +37,29 @@ void JoinLines(std::string& text, std::string_view joint);
 // Puts `opening` in front, cuts `cut` characters off the end, then appends `closing`.
 void FrameBody(std::string& text, std::string_view opening, std::size_t cut, std::string_view closing);
 
+// How a converter writes its statements: the text that replaces each line break,
+// and the frame around the joined lines.
+struct StatementForm {
+    std::string_view joint;
+    std::string_view opening;
+    std::size_t cut;
+    std::string_view closing;
+};
+
+struct BodyRecipe {
+    bool preserveTabs;
+    bool preserveEmptyLines;
+    std::string_view quoteReplacement;
+    StatementForm form;
+};
+
+// AppendLineBreak, StripTabs (unless preserved), CollapseEmptyLines (unless
+// preserved), EscapeQuotes, JoinLines and FrameBody, done in one pass into one
+// buffer: the separate steps each move the whole text, which on large pages costs
+// more than the work itself. `spareCapacity` is left free behind the body for
+// the finishing steps.
+std::string BuildBody(const std::string& text, const BodyRecipe& recipe, std::size_t spareCapacity);
+
 // `opening`, two line breaks, the text, two line breaks, `closing`.
 void WrapInDelimiters(std::string& text, std::string_view opening, std::string_view closing);
 
@@ -54,7 +80,11 @@ inline constexpr BlockMarkers kPhpBlocks{"<?", "?>", "<? ", "<?", " ?>", " . "};
 // the string: each block with content becomes Q joiner content joiner Q, a blank
 // one disappears. The result is exactly that of repeatedly splicing the first
 // opening marker with the first closing marker after it, restarting at the
-// beginning each time, but computed in a single left-to-right pass.
+// beginning each time, but computed in a single left-to-right pass, in place.
 void SpliceEmbeddedBlocks(std::string& text, const BlockMarkers& markers);
+
+// The room SpliceEmbeddedBlocks may need beyond the text's size; reserving it up
+// front lets the splice work without moving the text to a new buffer.
+std::size_t SpliceHeadroom(std::string_view text, const BlockMarkers& markers);
 
 } // namespace quillvane
