@@ -366,6 +366,7 @@ void frmTool::cmdSelCopy2_Click() {
 // ---------------------------------------------------------------- panel switching
 
 void frmTool::mnuString_Click() {
+    const bool focusOnPanel = ui->fmeString->isVisible() && ui->fmeString->isAncestorOf(focusWidget());
     ui->fmeGet->hide();
     ui->fmeString->show();
     if (IsAspLanguage(ToolSettings.LanguageCode)) {
@@ -378,11 +379,13 @@ void frmTool::mnuString_Click() {
         SelectOption(*ui->optHTMLto, 1);
         ShowPhpQueryFrames();
     }
-    if (!ui->fmeString->isAncestorOf(focusWidget()))
+    // The focus left with the hidden panel: start again at the top of this one.
+    if (!focusOnPanel)
         ui->txtInput->setFocus();
 }
 
 void frmTool::mnuQuery_Click() {
+    const bool focusOnPanel = ui->fmeGet->isVisible() && ui->fmeGet->isAncestorOf(focusWidget());
     ui->fmeGet->show();
     ui->fmeString->hide();
     if (IsAspLanguage(ToolSettings.LanguageCode)) {
@@ -392,7 +395,7 @@ void frmTool::mnuQuery_Click() {
         SelectOption(*ui->optGetLang, 1);
         ShowPhpQueryFrames();
     }
-    if (!ui->fmeGet->isAncestorOf(focusWidget()))
+    if (!focusOnPanel)
         ui->txtGlobal->setFocus();
 }
 

@@ -414,6 +414,22 @@ private slots:
             Find<QWidget>(stringShown ? "fmeString" : "fmeGet")->isAncestorOf(QApplication::focusWidget()));
     }
 
+    // A switch that hides the focus starts again at the shown panel's first box;
+    // choosing the panel already in front leaves the focus where it is.
+    void panelSwitchFocus() {
+        Menu("mnuQuery");
+        QCOMPARE(FocusName(), QString("txtGlobal"));
+        Box("txtGet")->setFocus();
+        Menu("mnuQuery");
+        QCOMPARE(FocusName(), QString("txtGet"));
+        Menu("mnuString");
+        QCOMPARE(FocusName(), QString("txtInput"));
+        Click("cmdConvert");
+        Box("txtOutput")->setFocus();
+        Menu("mnuString");
+        QCOMPARE(FocusName(), QString("txtOutput"));
+    }
+
     void ctrlA_data() {
         QTest::addColumn<QString>("box");
         QTest::addColumn<int>("key");
