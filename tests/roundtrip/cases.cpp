@@ -41,7 +41,9 @@ std::string InputGenerator::Text() {
     std::string text;
     if (Below(8) == 0)
         text = Below(2) == 0 ? "\r\n" : "\r\n\r\n"; // a leading run of line breaks
-    for (std::size_t lines = 1 + Below(6), i = 0; i < lines; ++i)
+    // Mostly a few lines; now and then a page-sized text, for long statements.
+    const std::size_t lines = Below(25) == 0 ? 30 + Below(50) : 1 + Below(6);
+    for (std::size_t i = 0; i < lines; ++i)
         text += (i == 0 ? "" : "\r\n") + Line();
     if (Below(3) == 0)
         text += "\r\n";

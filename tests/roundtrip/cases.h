@@ -18,8 +18,8 @@ class InputGenerator {
 public:
     InputGenerator(std::uint32_t seed, std::string_view characters, std::vector<std::string> tokens);
 
-    // One to six lines, with empty and tab-only lines, sometimes a leading run of
-    // line breaks or a final one, sometimes nothing at all.
+    // Up to six lines, now and then many more, with empty and tab-only lines,
+    // sometimes a leading run of line breaks or a final one, sometimes nothing at all.
     std::string Text();
     std::size_t Below(std::size_t bound);
 
