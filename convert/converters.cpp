@@ -42,31 +42,33 @@ std::string Trimmed(std::string code) {
     return code;
 }
 
+// ASP and PHP: the body, its embedded blocks spliced, inside the script delimiters.
+std::string ServerScript(const std::string& text, const BodyRecipe& recipe, const BlockMarkers& blocks,
+                         std::string_view opening, std::string_view closing) {
+    std::string code = BuildBody(text, recipe, SpliceHeadroom(text, blocks) + kFinishingRoom);
+    SpliceEmbeddedBlocks(code, blocks);
+    WrapInDelimiters(code, opening, closing);
+    return Trimmed(std::move(code));
+}
+
 } // namespace
 
 std::string ConvertToASP(std::string text, bool singleStatement, bool preserveEmptyLines, bool preserveTabs) {
-    std::string code =
-        BuildBody(text,
-                  Recipe(singleStatement, preserveEmptyLines, preserveTabs, "'",
-                         {"\" & vbNewLine)\r\nResponse.Write (\"", "Response.Write (\"", 17, ""},
-                         {"\" & vbNewLine & _\r\n\"", "Response.Write (\"", 19, ")"}),
-                  SpliceHeadroom(text, kAspBlocks) + kFinishingRoom);
-    SpliceEmbeddedBlocks(code, kAspBlocks);
-    WrapInDelimiters(code, "<%", "%>");
-    return Trimmed(std::move(code));
+    return ServerScript(text,
+                        Recipe(singleStatement, preserveEmptyLines, preserveTabs, "'",
+                               {"\" & vbNewLine)\r\nResponse.Write (\"", "Response.Write (\"", 17, ""},
+                               {"\" & vbNewLine & _\r\n\"", "Response.Write (\"", 19, ")"}),
+                        kAspBlocks, "<%", "%>");
 }
 
 std::string ConvertToPHP(std::string text, const std::string& keyword, bool singleStatement,
                          bool preserveEmptyLines, bool preserveTabs) {
     const KeywordTexts k{" \\n\");\r\n" + keyword + " (\"", keyword + " (\""};
-    std::string code = BuildBody(text,
-                                 Recipe(singleStatement, preserveEmptyLines, preserveTabs, kBackslashQuote,
-                                        {k.perLineJoint, k.opening, keyword.size() + 3, ""},
-                                        {"\" . \r\n\"", k.opening, 6, ");"}),
-                                 SpliceHeadroom(text, kPhpBlocks) + kFinishingRoom);
-    SpliceEmbeddedBlocks(code, kPhpBlocks);
-    WrapInDelimiters(code, "<?php", "?>");
-    return Trimmed(std::move(code));
+    return ServerScript(text,
+                        Recipe(singleStatement, preserveEmptyLines, preserveTabs, kBackslashQuote,
+                               {k.perLineJoint, k.opening, keyword.size() + 3, ""},
+                               {"\" . \r\n\"", k.opening, 6, ");"}),
+                        kPhpBlocks, "<?php", "?>");
 }
 
 std::string ConvertToJavaScript(std::string text, const std::string& keyword, bool singleStatement,
