@@ -1,8 +1,12 @@
 #include "app/frmTool.h"
 
+#include "app/app_icon.h"
+#include "app/credits.h"
 #include "app/fonts.h"
+#include "app/frmAbout.h"
 #include "app/textbox.h"
 #include "convert/targets.h"
+#include "files/file_commands.h"
 #include "platform/platform.h"
 #include "querystring/generate.h"
 #include "ui_frmTool.h"
@@ -92,6 +96,7 @@ frmTool::frmTool(Platform& platform, QWidget* parent)
         MakeOneTabStop(*group);
     }
     ApplyFonts();
+    setWindowIcon(ApplicationIcon());
 
     // A fixed layout: no resizing, and neither minimise nor maximise.
     setWindowFlags((windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -156,7 +161,7 @@ void frmTool::ConnectHandlers() {
 // ---------------------------------------------------------------- start-up
 
 void frmTool::Form_Load() {
-    setWindowTitle(QStringLiteral("Quillvane") + QString::fromUtf8(kAuthorCredit));
+    setWindowTitle(QString::fromUtf8(kAppTitle) + QString::fromUtf8(kAuthorCredit));
     PlaceWindow();
     ToolSettings.LanguageCode = "ASP";
     ToolSettings.SuperGlobal = "GET";
@@ -198,7 +203,10 @@ bool frmTool::event(QEvent* event) {
 }
 
 // Hands the focus to the About window while that is open.
-void frmTool::Form_GotFocus() {}
+void frmTool::Form_GotFocus() {
+    if (about_)
+        about_->TakeFocusIfShown();
+}
 
 // ---------------------------------------------------------------- closing
 
@@ -255,11 +263,18 @@ void frmTool::cmdSelCopy_Click() {
     CopyWholeBox(*ui->txtOutput);
 }
 
-// Reads a file into the input box.
-void frmTool::cmdLoadFile_Click() {}
+void frmTool::cmdLoadFile_Click() {
+    const std::optional<std::string> text = LoadFileCommand(platform_, LoadedFile);
+    if (!text)
+        return;
+    // Laying out a large file in the box takes longer than reading it.
+    const WaitCursor wait(platform_);
+    WriteBoxText(*ui->txtInput, *text);
+}
 
-// Writes the output box to a file.
-void frmTool::cmdSave_Click() {}
+void frmTool::cmdSave_Click() {
+    SaveOutputCommand(platform_, LoadedFile, ReadBoxText(*ui->txtOutput));
+}
 
 void frmTool::CopyWholeBox(QPlainTextEdit& box) {
     box.setFocus();
@@ -400,6 +415,8 @@ void frmTool::mnuQuery_Click() {
 }
 
 // Opens the About window.
-void frmTool::mnuAbout_Click() {}
+void frmTool::mnuAbout_Click() {
+    frmAbout::OpenOver(about_, platform_, this);
+}
 
 } // namespace quillvane

@@ -5,6 +5,7 @@
 // convert/ or querystring/, and writes its controls back.
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 #include <string>
@@ -19,6 +20,7 @@ class frmTool;
 namespace quillvane {
 
 class Platform;
+class frmAbout;
 
 // The settings that the option controls write and the commands read.
 struct ToolSettingsData {
@@ -40,9 +42,6 @@ public:
 
     ToolSettingsData ToolSettings;
     std::string LoadedFile; // the path the last browse dialog returned
-
-    // The caption's text after the application title.
-    static constexpr const char* kAuthorCredit = " - by the Quillvane developers";
 
 public slots:
     void Form_Load();
@@ -90,6 +89,7 @@ private:
 
     std::unique_ptr<Ui::frmTool> ui;
     Platform& platform_;
+    QPointer<frmAbout> about_; // while an About window exists
     bool placedByFrame_ = false;
 };
 

@@ -1,6 +1,7 @@
 // The main window driven as a user drives it: clicks, keys and menu commands on
 // the real form, with the desktop replaced by a recording fake.
 
+#include "app/frmAbout.h"
 #include "app/frmTool.h"
 #include "app/textbox.h"
 #include "convert/targets.h"
@@ -18,9 +19,12 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 using quillvane::ReadBoxText;
@@ -450,6 +454,43 @@ private slots:
                            [this, byMenu] { byMenu ? Menu("mnuExit") : void(window->close()); });
         QTimer::singleShot(5000, [] { QCoreApplication::exit(1); });
         QCOMPARE(QCoreApplication::exec(), 0);
+    }
+
+    // Load a file, convert it, save the code over it after the confirmation.
+    void loadConvertSaveOver() {
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("page.html").toStdString();
+        std::ofstream(path, std::ios::binary) << "a\r\nb";
+        WriteBoxText(*Box("txtOutput"), "kept");
+        platform->browseAnswers = {path};
+        Click("cmdLoadFile");
+        QCOMPARE(ReadBoxText(*Box("txtInput")), std::string("a\r\nb\r\n"));
+        QCOMPARE(window->LoadedFile, path);
+        QCOMPARE(ReadBoxText(*Box("txtOutput")), std::string("kept"));
+
+        Click("cmdConvert");
+        platform->inputAnswers = {path};
+        platform->yesNoAnswers = {true};
+        Click("cmdSave");
+        QCOMPARE(platform->inputs.at(0).defaultText, path);
+        QCOMPARE(platform->questions.size(), std::size_t{1});
+        std::ifstream saved(path, std::ios::binary);
+        QCOMPARE(std::string(std::istreambuf_iterator<char>(saved), {}), ReadBoxText(*Box("txtOutput")));
+        QVERIFY(platform->messages.empty());
+    }
+
+    void about() {
+        QVERIFY(!window->windowIcon().isNull());
+        Menu("mnuAbout");
+        auto* about = window->findChild<quillvane::frmAbout*>();
+        QVERIFY(about && about->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(about));
+        // A click into the main window hands the focus straight back.
+        window->activateWindow();
+        QTest::mouseClick(Box("txtInput")->viewport(), Qt::LeftButton);
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(about));
+        Menu("mnuAbout"); // again while shown: the same window
+        QCOMPARE(window->findChildren<quillvane::frmAbout*>().size(), 1);
     }
 
     // The helpers that carry text between the boxes and the logic.
