@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace quillvane {
@@ -163,31 +165,87 @@ void WrapInDelimiters(std::string& text, std::string_view opening, std::string_v
 
 namespace {
 
-// How many joints the body gets: one per line break that the text holds once its
-// tabs are gone (a tab may stand between CR and LF), the appended one included,
-// less the empty lines that collapsing drops.
-std::size_t CountJoints(std::string_view text, bool stripTabs, bool collapse) {
+// Eight bytes at a time: long runs of ordinary text are the common case, and a
+// byte loop over them costs more than everything else the body pass does.
+constexpr std::size_t kWord = sizeof(std::uint64_t);
+
+std::uint64_t LoadWord(const char* at) {
+    std::uint64_t word;
+    std::memcpy(&word, at, kWord);
+    return word;
+}
+
+// The high bit of every byte of `word` that equals `c`, and no other bit.
+std::uint64_t BytesEqual(std::uint64_t word, char c) {
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    const std::uint64_t x = word ^ (0x0101010101010101ULL * static_cast<unsigned char>(c));
+    return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+// The index, in memory order, of the first byte marked by BytesEqual.
+std::size_t FirstMarkedByte(std::uint64_t mask) {
+    if constexpr (std::endian::native == std::endian::little)
+        return static_cast<std::size_t>(std::countr_zero(mask)) / 8;
+    else
+        return static_cast<std::size_t>(std::countl_zero(mask)) / 8;
+}
+
+// How many bytes BytesEqual marked.
+std::size_t CountMarked(std::uint64_t mask) {
+    return static_cast<std::size_t>(((mask >> 7) * 0x0101010101010101ULL) >> 56);
+}
+
+std::uint64_t ClearFirstMarked(std::uint64_t mask) {
+    if constexpr (std::endian::native == std::endian::little)
+        return mask & (mask - 1);
+    else
+        return mask & ~(std::uint64_t{1} << (63 - std::countl_zero(mask)));
+}
+
+struct BodyCounts {
+    std::size_t quotes = 0;
     std::size_t joints = 0;
+};
+
+// The quotes the body escapes, and the joints it gets: one per line break that
+// the text holds once its tabs are gone (a tab may stand between CR and LF), the
+// appended one included, less the empty lines that collapsing drops.
+BodyCounts CountQuotesAndJoints(std::string_view text, bool stripTabs, bool collapse) {
+    BodyCounts counts;
+    const std::size_t n = text.size();
     std::size_t lineStart = 0;
     bool firstLine = true;
     const auto endLine = [&](std::size_t lineEnd, std::size_t nextLine) {
         const std::string_view line = text.substr(lineStart, lineEnd - lineStart);
         const bool empty = stripTabs ? line.find_first_not_of('\t') == std::string_view::npos : line.empty();
         if (!(collapse && empty && !firstLine))
-            ++joints;
+            ++counts.joints;
         firstLine = false;
         lineStart = nextLine;
     };
-    const std::size_t n = text.size();
-    for (std::size_t at = Find(text, "\r", 0); at != std::string_view::npos; at = Find(text, "\r", at + 1)) {
+    const auto carriageReturn = [&](std::size_t at) {
         std::size_t next = at + 1;
         while (stripTabs && next < n && text[next] == '\t')
             ++next;
         if (next < n && text[next] == '\n')
             endLine(at, next + 1);
+    };
+
+    std::size_t i = 0;
+    for (; i + kWord <= n; i += kWord) {
+        const std::uint64_t word = LoadWord(text.data() + i);
+        counts.quotes += CountMarked(BytesEqual(word, '"'));
+        for (std::uint64_t crs = BytesEqual(word, '\r'); crs != 0; crs = ClearFirstMarked(crs))
+            carriageReturn(i + FirstMarkedByte(crs));
+    }
+    for (; i < n; ++i) {
+        if (text[i] == '"')
+            ++counts.quotes;
+        else if (text[i] == '\r')
+            carriageReturn(i);
     }
     endLine(n, n);
-    return joints;
+    return counts;
 }
 
 } // namespace
@@ -199,16 +257,16 @@ std::string BuildBody(const std::string& text, const BodyRecipe& recipe, std::si
 
     // A bound on the body's size that overshoots by no more than the tabs and line
     // breaks of the text: every byte kept, every quote escaped, every joint written.
-    const std::size_t quotes = static_cast<std::size_t>(std::count(text.begin(), text.end(), '"'));
-    const std::size_t joints = CountJoints(text, stripTabs, !recipe.preserveEmptyLines);
+    const auto [quotes, joints] = CountQuotesAndJoints(text, stripTabs, !recipe.preserveEmptyLines);
     const std::size_t quoteGrowth =
         recipe.quoteReplacement.size() > 1 ? recipe.quoteReplacement.size() - 1 : 0;
     const std::size_t bound =
         form.opening.size() + n + quotes * quoteGrowth + joints * form.joint.size() + form.closing.size();
 
     std::string body;
-    body.reserve(bound + spareCapacity);
-    body.resize(bound);
+    // A word of slack: the run copy below writes whole words past the end of a run.
+    body.reserve(bound + kWord + spareCapacity);
+    body.resize(bound + kWord);
     char* const begin = body.data();
     char* out = begin;
     const auto write = [&out](std::string_view piece) {
@@ -236,6 +294,17 @@ std::string BuildBody(const std::string& text, const BodyRecipe& recipe, std::si
     const char* in = text.data();
     const char* const end = in + n;
     while (in < end) {
+        while (end - in >= static_cast<std::ptrdiff_t>(kWord)) {
+            const std::uint64_t word = LoadWord(in);
+            const std::uint64_t marks =
+                BytesEqual(word, '\r') | BytesEqual(word, '"') | (stripTabs ? BytesEqual(word, '\t') : 0);
+            std::memcpy(out, in, kWord);
+            const std::size_t run = marks == 0 ? kWord : FirstMarkedByte(marks);
+            in += run;
+            out += run;
+            if (run < kWord)
+                break;
+        }
         while (in < end && !special[static_cast<unsigned char>(*in)])
             *out++ = *in++;
         if (in == end)
@@ -269,14 +338,6 @@ bool OnlySpaces(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
 }
 
-std::size_t CountOccurrences(std::string_view text, std::string_view pattern) {
-    std::size_t count = 0;
-    for (std::size_t at = Find(text, pattern, 0); at != std::string_view::npos;
-         at = Find(text, pattern, at + pattern.size()))
-        ++count;
-    return count;
-}
-
 // How much longer the text gets per spliced block: the opening and closing marker
 // give way to two quotes and two joiners.
 std::size_t SpliceGrowth(const BlockMarkers& m) {
@@ -285,15 +346,57 @@ std::size_t SpliceGrowth(const BlockMarkers& m) {
 
 } // namespace
 
-std::size_t SpliceHeadroom(std::string_view text, const BlockMarkers& markers) {
-    return CountOccurrences(text, markers.closing) * SpliceGrowth(markers);
+namespace {
+
+struct MarkerScan {
+    std::size_t firstOpening = std::string_view::npos;
+    std::size_t closings = 0;
+};
+
+// Replaces "<% " with "<%" and then " %>" with "%>" (for PHP the same with "?"), as
+// two replacements one after the other would, in one pass over the marker byte
+// that all four texts share; on the way it counts the closing markers of the
+// result and finds its first opening marker.
+MarkerScan TightenMarkers(std::string& text, const BlockMarkers& m) {
+    const char marker = m.closing.front();                    // '%' or '?'
+    const std::string_view openingTail = m.opening.substr(2); // "=" or nothing
+    char* const data = text.data();
+    const std::size_t n = text.size();
+    MarkerScan scan;
+    std::size_t read = 0;
+    std::size_t write = 0; // never past `read`: the text only shrinks
+    for (;;) {
+        const void* hit = std::memchr(data + read, marker, n - read);
+        const std::size_t at = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data) : n;
+        std::memmove(data + write, data + read, at - read);
+        write += at - read;
+        if (at == n)
+            break;
+        // The text written so far is final, and ends with the byte before the marker byte.
+        const char before = write > 0 ? data[write - 1] : '\0';
+        const bool spacedOpening = before == '<' && at + 1 < n && data[at + 1] == ' ';
+        read = spacedOpening ? at + 2 : at + 1;
+        const char after = read < n ? data[read] : '\0';
+        if (before == ' ' && after == '>') // a spaced closing
+            --write;
+        data[write++] = marker;
+        if (after == '>')
+            ++scan.closings;
+        const bool opening =
+            write >= 2 && data[write - 2] == '<' && (openingTail.empty() || after == openingTail.front());
+        if (opening && scan.firstOpening == std::string_view::npos)
+            scan.firstOpening = write - 2;
+    }
+    text.resize(write);
+    return scan;
 }
 
+} // namespace
+
 void SpliceEmbeddedBlocks(std::string& text, const BlockMarkers& m) {
-    ReplaceAll(text, m.spacedOpening, m.bareOpening);
-    ReplaceAll(text, m.spacedClosing, m.closing);
-    const std::size_t first = Find(text, m.opening, 0);
-    const std::size_t headroom = SpliceHeadroom(text, m);
+    const MarkerScan scan = TightenMarkers(text, m);
+    const std::size_t first = scan.firstOpening;
+    const std::size_t headroom = scan.closings * SpliceGrowth(m);
     if (first == std::string_view::npos || headroom == 0)
         return; // no block can be closed: the text stays as it is
 

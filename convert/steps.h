@@ -80,11 +80,8 @@ inline constexpr BlockMarkers kPhpBlocks{"<?", "?>", "<? ", "<?", " ?>", " . "};
 // the string: each block with content becomes Q joiner content joiner Q, a blank
 // one disappears. The result is exactly that of repeatedly splicing the first
 // opening marker with the first closing marker after it, restarting at the
-// beginning each time, but computed in a single left-to-right pass, in place.
+// beginning each time, but computed in a single left-to-right pass, in place:
+// spare capacity of a few bytes per block saves moving the text to a new buffer.
 void SpliceEmbeddedBlocks(std::string& text, const BlockMarkers& markers);
-
-// The room SpliceEmbeddedBlocks may need beyond the text's size; reserving it up
-// front lets the splice work without moving the text to a new buffer.
-std::size_t SpliceHeadroom(std::string_view text, const BlockMarkers& markers);
 
 } // namespace quillvane
