@@ -177,14 +177,19 @@ int main(int argc, char** argv) {
     AddInputs();
     for (const Input& input : Inputs()) {
         if (input.name.starts_with("page"))
-            benchmark::RegisterBenchmark(("memcpy/" + input.name).c_str(), Memcpy, &input.text);
+            benchmark::RegisterBenchmark(("memcpy/" + input.name).c_str(), Memcpy, &input.text)
+                ->Repetitions(3)
+                ->ReportAggregatesOnly(true);
         for (const auto& [name, convert] : Converters())
             for (const bool single : {false, true})
                 benchmark::RegisterBenchmark(
                     (name + (single ? "/single/" : "/per_line/") + input.name).c_str(), RunConversion,
                     &input.text, &convert, single)
                     ->Unit(benchmark::kMillisecond)
-                    ->MinTime(0.2);
+                    ->MinWarmUpTime(0.1) // the allocator settles on its large-block strategy
+                    ->MinTime(0.3)
+                    ->Repetitions(3)
+                    ->ReportAggregatesOnly(true);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
