@@ -1,18 +1,69 @@
 #include "files/file_commands.h"
 
-#include "tests/files/test_files.h"
+#include "files/text_reader.h"
+#include "files/text_writer.h"
 #include "tests/platform/fake_platform.h"
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include <grp.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace quillvane {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::FakePlatform;
-using testing::ReadBytes;
-using testing::TempDir;
-using testing::WriteBytes;
+
+// A private folder for real files, removed afterwards.
+class TempDir {
+public:
+    TempDir() {
+        // No "." in the name: the load command treats a dotless path specially.
+        std::string name = (fs::temp_directory_path() / "quillvane-files-XXXXXX").string();
+        ::mkdtemp(name.data()); // on failure the Xs stay, and permissions() throws
+        path_ = name;
+        fs::permissions(path_, fs::perms(0755)); // open to the unprivileged child below
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    const fs::path& Path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+void WriteBytes(const std::string& path, const std::string& bytes, int mode = 0644) {
+    std::ofstream(path, std::ios::binary) << bytes;
+    fs::permissions(path, fs::perms(mode));
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Every name in a folder, to catch a scratch file left behind.
+std::set<std::string> Names(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
 
 // The message boxes shown, one "title|text|icon" a line, for compact comparison.
 std::string Shown(const FakePlatform& platform) {
@@ -24,154 +75,164 @@ std::string Shown(const FakePlatform& platform) {
 
 TEST(LoadFileCommandTest, ReactsToWhatTheDialogReturns) {
     const TempDir dir;
-    WriteBytes(dir / "page.html", "<p>\r\n</p>");
     fs::create_directory(dir / "site.d");
     WriteBytes(dir / "site.d/README", "readme");
+    WriteBytes(dir / "big.txt", std::string(3 << 20, 'x'));
+    ASSERT_EQ(::mkfifo((dir / "pipe.txt").c_str(), 0644), 0);
+    const std::string notFound = "Error|File Not Found|0\n";
     const struct {
         std::string chosen;
         std::optional<std::string> text;
         std::string shown;
-        int waits;
     } cases[] = {
-        {"", std::nullopt, "", 0},
-        {dir / "page.html", "<p>\r\n</p>\r\n", "", 1},
-        {dir / "site", std::nullopt, "Quillvane|You have to select a file!|0\n", 0},
-        {dir / "site.d/README", "readme\r\n", "", 1}, // the "." may be in a folder's name
-        {dir / "site.d", std::nullopt, "Error|File Not Found|0\n", 1},
-        {dir / "gone.txt", std::nullopt, "Error|File Not Found|0\n", 1},
+        {"", std::nullopt, ""}, // cancelled: Save as then offers a folder again
+        {dir / "big.txt", std::string(3 << 20, 'x') + "\r\n", ""}, // longer than one read
+        {dir / "site", std::nullopt, "Quillvane|You have to select a file!|0\n"},
+        {dir / "site.d/README", "readme\r\n", ""}, // the "." is looked for in the whole path
+        {dir / "site.d", std::nullopt, notFound},
+        {dir / "gone.txt", std::nullopt, notFound},
+        {dir / "pipe.txt", std::nullopt, notFound}, // reading it would never end
     };
     for (const auto& c : cases) {
         FakePlatform platform;
         platform.browseAnswers = {c.chosen};
         std::string loadedFile = "previous.html";
-
         EXPECT_EQ(LoadFileCommand(platform, loadedFile), c.text) << c.chosen;
-
-        EXPECT_EQ(platform.browsePrompts, std::vector<std::string>{"Choose a html or text file to import"});
         EXPECT_EQ(loadedFile, c.chosen); // also when nothing loads
         EXPECT_EQ(Shown(platform), c.shown) << c.chosen;
-        EXPECT_EQ(platform.waitsBegun, c.waits) << c.chosen;
-        EXPECT_EQ(platform.waitDepth, 0) << c.chosen;
     }
 }
 
-TEST(DefaultSavePathTest, FollowsLoadedFileThenAWritableFolder) {
+// Without a loaded file; the loaded file itself is offered in the save test below.
+TEST(DefaultSavePathTest, WritableProgramFolderThenDocumentsThenHome) {
     const TempDir dir;
     const std::string folder = dir.Path().string();
-    WriteBytes(dir / "plain-file", "");
     const struct {
-        std::string loadedFile, programFolder, documents, expected;
+        std::string programFolder, documents, expected;
     } cases[] = {
-        {"/srv/www/index.html", folder, "/docs/", "/srv/www/index.html"},
-        {"", folder, "/docs/", folder + "/"},
-        {"", dir / "missing", "/docs/", "/docs/"},
-        {"", dir / "plain-file", "/docs/", "/docs/"},
-        {"", dir / "missing", "", "/home/user/"},
+        {folder, "/docs/", folder + "/"},
+        {dir / "missing", "/docs/", "/docs/"},
+        {dir / "missing", "", "/home/user/"},
     };
     for (const auto& c : cases) {
         FakePlatform platform;
         platform.programFolder = c.programFolder;
         platform.documentsFolder = c.documents;
-        EXPECT_EQ(DefaultSavePath(platform, c.loadedFile), c.expected) << c.programFolder;
+        EXPECT_EQ(DefaultSavePath(platform, ""), c.expected) << c.programFolder;
     }
 }
 
-TEST(DefaultSavePathTest, UnwritableProgramFolderFallsBackToDocuments) {
-    const TempDir dir;
-    fs::create_directory(dir / "bin");
-    fs::permissions(dir / "bin", fs::perms(0555));
-    const int result = testing::RunUnprivileged([&] {
-        FakePlatform platform;
-        platform.programFolder = dir / "bin";
-        return DefaultSavePath(platform, "") == "/home/user/Documents/" ? 0 : 1;
-    });
-    if (result == testing::kCannotDropRoot)
-        GTEST_SKIP() << "cannot run as a user that file permissions apply to";
-    EXPECT_EQ(result, 0);
-}
-
-TEST(SaveOutputCommandTest, EmptyPathIsRefused) {
+TEST(SaveOutputCommandTest, EmptyAnswerIsRefused) {
     FakePlatform platform; // an empty queue answers like a cancel
     SaveOutputCommand(platform, "", "text");
     EXPECT_EQ(Shown(platform), "Quillvane|You have to enter a path and filename!|0\n");
-    EXPECT_TRUE(platform.questions.empty());
 }
 
-TEST(SaveOutputCommandTest, OverwritesOnlyAfterYes) {
-    for (const bool yes : {false, true}) {
+TEST(SaveOutputCommandTest, ReplacesOnlyAfterYesKeepingLinksAndPermissions) {
+    const std::string text = "<?php\r\nEcho \"<p>caf\xC3\xA9</p>\";\r\n?>"; // saved byte for byte
+    const struct {
+        const char* answer;
+        std::deque<bool> yes;
+        const char* file;
+        std::string content;
+        fs::perms mode;
+    } cases[] = {
+        {"real/page.php", {false}, "real/page.php", "old", fs::perms(0754)},
+        {"real/page.php", {true}, "real/page.php", text, fs::perms(0754)},
+        {"link.php", {true}, "real/page.php", text, fs::perms(0754)},
+        {"real/new.php", {}, "real/new.php", text, fs::perms(0640)}, // as the umask says
+    };
+    for (const auto& c : cases) {
         const TempDir dir;
-        WriteBytes(dir / "out.php", "old");
+        fs::create_directory(dir / "real");
+        WriteBytes(dir / "real/page.php", "old", 0754);
+        // A relative link to a relative link, as editors and dotfile managers leave them.
+        fs::create_symlink("real/page.php", dir / "first.php");
+        fs::create_symlink("first.php", dir / "link.php");
         FakePlatform platform;
-        platform.inputAnswers = {dir / "out.php"};
-        platform.yesNoAnswers = {yes};
+        platform.inputAnswers = {dir / c.answer};
+        platform.yesNoAnswers = c.yes;
+        const mode_t oldMask = ::umask(027);
+        SaveOutputCommand(platform, dir / c.answer, text);
+        ::umask(oldMask);
 
-        SaveOutputCommand(platform, "", "new\r\n");
-
-        ASSERT_EQ(platform.questions.size(), 1u);
-        EXPECT_EQ(platform.questions[0].text, "This will overwrite the existing file! Continiue?");
-        EXPECT_EQ(platform.questions[0].title, "File already exists");
-        EXPECT_EQ(ReadBytes(dir / "out.php"), yes ? "new\r\n" : "old");
-        EXPECT_EQ(Shown(platform), "");
-        EXPECT_EQ(testing::Names(dir.Path()), std::set<std::string>{"out.php"});
+        EXPECT_EQ(platform.inputs.at(0).defaultText, dir / c.answer); // the loaded file is offered
+        EXPECT_EQ(platform.questions.size(), c.yes.size()) << c.answer;
+        EXPECT_EQ(ReadBytes(dir / c.file), c.content) << c.answer;
+        EXPECT_EQ(fs::status(dir / c.file).permissions(), c.mode) << c.answer;
+        EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir / "first.php")) &&
+                    fs::is_symlink(fs::symlink_status(dir / "link.php")));
+        EXPECT_EQ(Names(dir / "real"), (std::set<std::string>{"page.php", fs::path(c.file).filename()}));
     }
 }
 
-TEST(SaveOutputCommandTest, FailureIsReportedWithPathAndReason) {
+TEST(SaveOutputCommandTest, FailureNamesThePathAndChangesNothing) {
     const TempDir dir;
     fs::create_directory(dir / "folder");
+    fs::create_symlink("loop.php", dir / "loop.php");
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0644), 0);
+    const auto before = Names(dir.Path());
     const struct {
         std::string path, reason;
-    } cases[] = {{dir / "folder", "Is a directory"}, // no question: a folder is no existing file
-                 {dir / "missing/out.php", "No such file or directory"},
-                 {dir.Path().string() + "/", "Is a directory"}}; // OK on the folder default
+    } cases[] = {
+        {dir / "missing/out.php", "No such file or directory"},
+        {dir / "folder", "Is a directory"},        // no question: a folder is no existing file
+        {dir / "pipe", "Operation not supported"}, // a plain file must not take its place
+        {dir / "loop.php", "Too many levels of symbolic links"},
+    };
     for (const auto& c : cases) {
         FakePlatform platform;
         platform.inputAnswers = {c.path};
-        SaveOutputCommand(platform, "", "text");
-        EXPECT_TRUE(platform.questions.empty()) << c.path;
+        SaveOutputCommand(platform, "", "new");
         EXPECT_EQ(Shown(platform), "Quillvane|Could not save \"" + c.path + "\":\n" + c.reason +
                                        "\n\nNo file was changed.|2\n");
-        EXPECT_EQ(platform.waitDepth, 0);
+        EXPECT_EQ(Names(dir.Path()), before) << c.path; // no scratch file left
     }
-    EXPECT_EQ(testing::Names(dir.Path()), std::set<std::string>{"folder"});
 }
 
-TEST(FileCommandsTest, LoadedFileIsOfferedAndCanBeReplaced) {
+TEST(FileCommandsTest, PermissionsAndAFullDiskKeepTheOldFiles) {
     const TempDir dir;
-    const std::string page = dir / "page.html";
-    WriteBytes(page, "<p>caf\xE9</p>\r<br>"); // an old single-byte file with a lone CR
-    FakePlatform platform;
-    platform.browseAnswers = {page};
-    std::string loadedFile;
-    const std::optional<std::string> text = LoadFileCommand(platform, loadedFile);
-    ASSERT_TRUE(text);
+    fs::permissions(dir.Path(), fs::perms(0777));
+    WriteBytes(dir / "read-only.php", "old", 0444);
+    WriteBytes(dir / "secret.txt", "secret", 0200);
+    WriteBytes(dir / "full.php", "old", 0666);
+    fs::create_directory(dir / "locked");
+    WriteBytes(dir / "locked/old.php", "old", 0666); // only the folder forbids the save
+    fs::permissions(dir / "locked", fs::perms(0555));
 
-    platform.inputAnswers = {loadedFile}; // OK on the offered path
-    platform.yesNoAnswers = {true};
-    SaveOutputCommand(platform, loadedFile, *text);
-
-    ASSERT_EQ(platform.inputs.size(), 1u);
-    EXPECT_EQ(platform.inputs[0].prompt,
-              "Enter path and filename to save to\r\nIf the file does not exist it will be created");
-    EXPECT_EQ(platform.inputs[0].title, "Save as");
-    EXPECT_EQ(platform.inputs[0].defaultText, page);
-    EXPECT_EQ(platform.questions.size(), 1u);
-    EXPECT_EQ(ReadBytes(page), "<p>caf\xC3\xA9</p>\r\n<br>\r\n");
-    EXPECT_EQ(Shown(platform), "");
-}
-
-TEST(FileCommandsTest, CancelledLoadBringsBackTheProgramFolder) {
-    const TempDir dir;
-    WriteBytes(dir / "page.html", "x");
-    FakePlatform platform;
-    platform.programFolder = dir.Path().string();
-    platform.browseAnswers = {dir / "page.html", ""};
-    std::string loadedFile;
-
-    ASSERT_TRUE(LoadFileCommand(platform, loadedFile));
-    EXPECT_EQ(DefaultSavePath(platform, loadedFile), dir / "page.html");
-    EXPECT_EQ(LoadFileCommand(platform, loadedFile), std::nullopt);
-    EXPECT_EQ(DefaultSavePath(platform, loadedFile), dir.Path().string() + "/");
+    // Root ignores permissions, so the checks run in a child that becomes "nobody";
+    // its exit code has one bit for each failed check.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        constexpr id_t kNobody = 65534;
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+            ::_exit(125);
+        FakePlatform platform;
+        platform.programFolder = dir / "locked";
+        const int failed =
+            (LoadTextFile(dir / "secret.txt") ? 1 : 0) |
+            (SaveTextFile(dir / "read-only.php", "new") == std::errc::permission_denied ? 0 : 2) |
+            (SaveTextFile(dir / "locked/old.php", "new") == std::errc::permission_denied ? 0 : 4) |
+            (DefaultSavePath(platform, "") == platform.documentsFolder ? 0 : 8);
+        // Last, as it binds the whole child: a disk that takes no more bytes, so the save
+        // fails only after its scratch file exists.
+        const rlimit noBytes{0, 0};
+        ::signal(SIGXFSZ, SIG_IGN);
+        const bool full = ::setrlimit(RLIMIT_FSIZE, &noBytes) == 0 &&
+                          SaveTextFile(dir / "full.php", "new") == std::errc::file_too_large;
+        ::_exit(failed | (full ? 0 : 16));
+    }
+    int status = 0;
+    ASSERT_TRUE(child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status));
+    fs::permissions(dir / "locked", fs::perms(0755)); // else a non-root run could not clean up
+    if (WEXITSTATUS(status) == 125)
+        GTEST_SKIP() << "cannot run as a user that file permissions apply to";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1 read, 2 read-only file, 4 locked folder, 8 default path, 16 full";
+    for (const std::string name : {"read-only.php", "locked/old.php", "full.php"})
+        EXPECT_EQ(ReadBytes(dir / name), "old") << name;
+    EXPECT_EQ(Names(dir.Path()),
+              (std::set<std::string>{"full.php", "locked", "read-only.php", "secret.txt"}));
 }
 
 } // namespace
