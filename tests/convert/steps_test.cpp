@@ -75,3 +75,23 @@ TEST(Steps, BuildBodyEqualsTheStepsInSequence) {
 
 } // namespace
 } // namespace quillvane
+
+namespace quillvane {
+namespace {
+
+// The splice works in place when the text has room to grow and in a new buffer
+// when it has not; both must give the same text.
+TEST(Steps, SpliceDoesNotDependOnSpareRoom) {
+    for (const std::string input : {"a<%= b %>c<%= %>d", "<<%= %>%= x %>", "<%=<%=<%= y %>%>%>"}) {
+        std::string tight = input;
+        tight.shrink_to_fit();
+        std::string roomy = input;
+        roomy.reserve(input.size() * 4);
+        SpliceEmbeddedBlocks(tight, kAspBlocks);
+        SpliceEmbeddedBlocks(roomy, kAspBlocks);
+        EXPECT_EQ(tight, roomy) << input;
+    }
+}
+
+} // namespace
+} // namespace quillvane
