@@ -2,6 +2,7 @@
 // and marker strings that the rules react to.
 
 #include "convert/converters.h"
+#include "tests/convert/lines.h"
 #include "tests/convert/reference.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,8 @@
 namespace quillvane {
 namespace {
 
+using testing::Visible;
+
 const std::array<std::string, 24> kAtoms{
     "\r", "\n",  "\r\n", "\t", " ",  "\"",  "'",   "\\",  "<",   "%", "=",  "?",
     ">",  "<%=", "%>",   "<?", "?>", "<% ", " %>", "<? ", " ?>", "a", "Zz", "\xC3\xA9\xE2\x82\xAC"};
@@ -24,21 +27,6 @@ std::string RandomText(std::mt19937& rng, std::size_t maxAtoms) {
     for (std::size_t i = 0; i < count; ++i)
         text += kAtoms[rng() % kAtoms.size()];
     return text;
-}
-
-std::string Escaped(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '\r')
-            out += "\\r";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\t')
-            out += "\\t";
-        else
-            out += c;
-    }
-    return out;
 }
 
 const std::vector<std::string> kKeywords{"Echo",
@@ -56,7 +44,7 @@ TEST(Differential, EngineMatchesReferenceOnGeneratedText) {
         const std::string& kw = kKeywords[rng() % kKeywords.size()];
         for (int flags = 0; flags < 8; ++flags) {
             const bool single = flags & 1, empty = flags & 2, tabs = flags & 4;
-            SCOPED_TRACE("input \"" + Escaped(text) + "\" keyword \"" + kw + "\" flags " +
+            SCOPED_TRACE("input \"" + Visible(text) + "\" keyword \"" + kw + "\" flags " +
                          std::to_string(flags));
             ASSERT_EQ(ConvertToASP(text, single, empty, tabs), reference::ASP(text, single, empty, tabs));
             ASSERT_EQ(ConvertToPHP(text, kw, single, empty, tabs),
@@ -98,7 +86,7 @@ TEST(Differential, EngineMatchesReferenceOnStructuredText) {
     for (const std::string& text : inputs) {
         for (int flags = 0; flags < 8; ++flags) {
             const bool single = flags & 1, empty = flags & 2, tabs = flags & 4;
-            SCOPED_TRACE("input \"" + Escaped(text) + "\" flags " + std::to_string(flags));
+            SCOPED_TRACE("input \"" + Visible(text) + "\" flags " + std::to_string(flags));
             ASSERT_EQ(ConvertToASP(text, single, empty, tabs), reference::ASP(text, single, empty, tabs));
             ASSERT_EQ(ConvertToPHP(text, "Echo", single, empty, tabs),
                       reference::PHP(text, "Echo", single, empty, tabs));

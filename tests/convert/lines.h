@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdio>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace quillvane::testing {
 
@@ -17,6 +19,30 @@ inline std::string Lines(std::initializer_list<std::string> lines, bool endsWith
     }
     if (endsWithBreak)
         out += "\r\n";
+    return out;
+}
+
+// The text with line breaks, tabs, backslashes and non-ASCII bytes spelled out,
+// for failure messages.
+inline std::string Visible(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\\')
+            out += "\\\\";
+        else if (byte < 32 || byte >= 127) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            out += escaped;
+        } else
+            out += c;
+    }
     return out;
 }
 

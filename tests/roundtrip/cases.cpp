@@ -74,28 +74,6 @@ std::vector<std::string> PrintedLines(std::string text, bool preserveEmptyLines,
     return lines;
 }
 
-std::string Visible(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\r')
-            out += "\\r";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\t')
-            out += "\\t";
-        else if (c == '\\')
-            out += "\\\\";
-        else if (byte < 32 || byte >= 127) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            out += escaped;
-        } else
-            out += c;
-    }
-    return out;
-}
-
 std::string ConversionCase::Describe() const {
     return std::string(singleStatement ? "single statement" : "per line") +
            (preserveEmptyLines ? ", empty lines kept" : ", empty lines dropped") +

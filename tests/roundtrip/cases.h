@@ -3,6 +3,8 @@
 // Generated inputs for the round trips, what the generated code must print for
 // them, and the comparison of that with what the interpreter printed.
 
+#include "tests/convert/lines.h"
+
 #include <cstdint>
 #include <functional>
 #include <random>
@@ -11,6 +13,8 @@
 #include <vector>
 
 namespace quillvane::roundtrip {
+
+using testing::Visible;
 
 // Text made of lines separated by CR LF, drawn from single characters and whole
 // tokens (tags, code blocks) that the target's string syntax takes literally.
@@ -42,9 +46,6 @@ std::vector<std::string> Utf8Tokens();
 std::vector<std::string> PrintedLines(std::string text, bool preserveEmptyLines, bool preserveTabs);
 
 std::string ReplaceAll(std::string text, std::string_view from, std::string_view to);
-
-// Control characters and bytes beyond ASCII as escapes, for failure messages.
-std::string Visible(std::string_view text);
 
 struct ConversionCase {
     std::string input;
