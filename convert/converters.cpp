@@ -45,8 +45,8 @@ std::string Trimmed(std::string code) {
 // ASP and PHP: the body, its embedded blocks spliced, inside the script delimiters.
 std::string ServerScript(const std::string& text, const BodyRecipe& recipe, const BlockMarkers& blocks,
                          std::string_view opening, std::string_view closing) {
-    // Splicing a block makes the text a few bytes longer; this is room for one block
-    // in every 64 bytes, more than pages hold.
+    // Splicing a block makes the text three or four bytes longer; this is room for a
+    // block in about every 200 bytes, more than pages hold.
     std::string code = BuildBody(text, recipe, text.size() / 64 + kFinishingRoom);
     SpliceEmbeddedBlocks(code, blocks);
     WrapInDelimiters(code, opening, closing);
