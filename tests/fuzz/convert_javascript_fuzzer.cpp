@@ -8,14 +8,7 @@
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-    if (size > quillvane::fuzz::kMaxInputSize)
-        return 0;
-    FuzzedDataProvider data(bytes, size);
-    const auto c = quillvane::fuzz::ConsumeConverterCall(data, "document.writeln");
-    quillvane::fuzz::ExpectSame("ConvertToJavaScript",
-                                quillvane::ConvertToJavaScript(c.text, c.keyword, c.singleStatement,
-                                                               c.preserveEmptyLines, c.preserveTabs),
-                                quillvane::reference::JavaScript(c.text, c.keyword, c.singleStatement,
-                                                                 c.preserveEmptyLines, c.preserveTabs));
-    return 0;
+    return quillvane::fuzz::CheckKeywordConverter(bytes, size, "ConvertToJavaScript",
+                                                  quillvane::ConvertToJavaScript,
+                                                  quillvane::reference::JavaScript, "document.writeln");
 }

@@ -8,14 +8,6 @@
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-    if (size > quillvane::fuzz::kMaxInputSize)
-        return 0;
-    FuzzedDataProvider data(bytes, size);
-    const auto c = quillvane::fuzz::ConsumeConverterCall(data, "out.println");
-    quillvane::fuzz::ExpectSame(
-        "ConvertToJSP",
-        quillvane::ConvertToJSP(c.text, c.keyword, c.singleStatement, c.preserveEmptyLines, c.preserveTabs),
-        quillvane::reference::JSP(c.text, c.keyword, c.singleStatement, c.preserveEmptyLines,
-                                  c.preserveTabs));
-    return 0;
+    return quillvane::fuzz::CheckKeywordConverter(bytes, size, "ConvertToJSP", quillvane::ConvertToJSP,
+                                                  quillvane::reference::JSP, "out.println");
 }

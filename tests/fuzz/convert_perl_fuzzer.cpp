@@ -8,14 +8,6 @@
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-    if (size > quillvane::fuzz::kMaxInputSize)
-        return 0;
-    FuzzedDataProvider data(bytes, size);
-    const auto c = quillvane::fuzz::ConsumeConverterCall(data, "print");
-    quillvane::fuzz::ExpectSame(
-        "ConvertToPerl",
-        quillvane::ConvertToPerl(c.text, c.keyword, c.singleStatement, c.preserveEmptyLines, c.preserveTabs),
-        quillvane::reference::Perl(c.text, c.keyword, c.singleStatement, c.preserveEmptyLines,
-                                   c.preserveTabs));
-    return 0;
+    return quillvane::fuzz::CheckKeywordConverter(bytes, size, "ConvertToPerl", quillvane::ConvertToPerl,
+                                                  quillvane::reference::Perl, "print");
 }

@@ -4,6 +4,7 @@
 // the choice of keyword, and the comparison that stops at the first difference.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fuzzer/FuzzedDataProvider.h>
@@ -74,6 +75,22 @@ inline ConverterCall ConsumeConverterCall(FuzzedDataProvider& data, const char* 
         call.keyword = ConsumeKeyword(data, usualKeyword, otherKeyword);
     call.text = data.ConsumeRemainingBytesAsString();
     return call;
+}
+
+// One run of a converter that takes a keyword: the engine's code must equal the reference's.
+using KeywordConverter = std::string (*)(std::string, const std::string&, bool, bool, bool);
+using KeywordReference = std::string (*)(const std::string&, const std::string&, bool, bool, bool);
+
+inline int CheckKeywordConverter(const std::uint8_t* bytes, std::size_t size, const char* name,
+                                 KeywordConverter engine, KeywordReference reference,
+                                 const char* usualKeyword, const char* otherKeyword = nullptr) {
+    if (size > kMaxInputSize)
+        return 0;
+    FuzzedDataProvider data(bytes, size);
+    const ConverterCall c = ConsumeConverterCall(data, usualKeyword, otherKeyword);
+    ExpectSame(name, engine(c.text, c.keyword, c.singleStatement, c.preserveEmptyLines, c.preserveTabs),
+               reference(c.text, c.keyword, c.singleStatement, c.preserveEmptyLines, c.preserveTabs));
+    return 0;
 }
 
 } // namespace quillvane::fuzz
