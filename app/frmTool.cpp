@@ -172,6 +172,9 @@ void frmTool::Form_Load() {
 // The outer right edge goes 1000 twips from the screen's right edge; nothing
 // clamps it, so a narrow screen leaves the window partly off its left side.
 void frmTool::PlaceWindow() {
+    // A Wayland client cannot place its own window; the compositor does.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return;
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const int outerWidth = frameGeometry().width();
     move(screen.x() + screen.width() - outerWidth - kEdgeGapPixels, screen.y() + kEdgeGapPixels);
