@@ -6,10 +6,12 @@ cd "$(dirname "$0")"
 
 PACKAGES=(
     cmake g++ make pkg-config
-    qt6-base-dev libgl-dev
+    qt6-base-dev qt6-svg-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-dejavu-core fonts-liberation
     desktop-file-utils appstream
+    dpkg-dev file lintian
+    xvfb weston qt6-wayland dbus at-spi2-core python3-pyatspi
     php-cli php-cgi perl default-jdk-headless chromium
     clang libclang-rt-14-dev
 )
