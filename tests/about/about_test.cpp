@@ -80,10 +80,11 @@ private slots:
         QVERIFY(!(about->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     }
 
-    // The window shows no icon: an empty one would fall back to the program's.
+    // The program's icon has an image at every common size (drawn or rendered from its
+    // drawing); the About window shows none: an empty one would fall back to the program's.
     void icons() {
         const QIcon program = ApplicationIcon();
-        for (int side : {16, 32})
+        for (int side : {16, 24, 32, 48, 128})
             QVERIFY(program.availableSizes().contains(QSize(side, side)) && !IsBlank(program, side));
         const QIcon icon = OpenAbout()->windowIcon();
         QVERIFY(!icon.isNull() && IsBlank(icon, 16) && IsBlank(icon, 32));

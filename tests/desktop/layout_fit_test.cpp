@@ -75,12 +75,9 @@ QRect Footprint(const QWidget& widget) {
 }
 
 QString Describe(const QWidget& widget, const QRect& rect) {
-    return QStringLiteral("%1 (%2,%3 %4x%5)")
-        .arg(widget.objectName())
-        .arg(rect.x())
-        .arg(rect.y())
-        .arg(rect.width())
-        .arg(rect.height());
+    QString text;
+    QDebug(&text).nospace() << widget.objectName() << ' ' << rect;
+    return text;
 }
 
 // Clipped texts and overlapping siblings among the widgets shown in this window.
