@@ -30,7 +30,10 @@ NAMED_ROLES = {"text", "panel", "radio button", "check box", "push button", "men
 def wait_for(what, probe, timeout=20):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
-        found = probe()
+        try:
+            found = probe()
+        except Exception:  # the tree changes under the walk while a window builds
+            found = None
         if found:
             return found
         time.sleep(0.05)
