@@ -27,7 +27,7 @@ LINKS = [("quillvane@example.org", "mailto:quillvane@example.org"),
 NAMED_ROLES = {"text", "panel", "radio button", "check box", "push button", "menu item", "label", "link"}
 
 
-def wait_for(what, probe, timeout=20):
+def wait_for(what, probe, timeout=30):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         try:
@@ -103,14 +103,21 @@ def main(kind, program):
     with tempfile.TemporaryDirectory() as scratch:
         os.chmod(scratch, 0o700)
         server, display = start_display(kind, scratch)
-        env = dict(os.environ, XDG_RUNTIME_DIR=scratch, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", **display)
+        # A sanitized build lists the suppressed library leaks on stderr unless told not to.
+        lsan = os.environ.get("LSAN_OPTIONS", "") + ":print_suppressions=0"
+        env = dict(os.environ, XDG_RUNTIME_DIR=scratch, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", LSAN_OPTIONS=lsan,
+                   **display)
         errors = open(os.path.join(scratch, "stderr"), "w+")
         child = subprocess.Popen([program], env=env, stderr=errors)
         try:
-            app = wait_for("the program on the bus", lambda: next(
-                (a for a in pyatspi.Registry.getDesktop(0) if a and a.get_process_id() == child.pid), None))
-            drive(app)
-            status = child.wait(timeout=10)
+            # A sanitized build on a busy machine can take a while to come up.
+            app = wait_for("the program on the bus", lambda: child.poll() is not None or next(
+                (a for a in pyatspi.Registry.getDesktop(0) if a and a.get_process_id() == child.pid), None), 90)
+            if child.poll() is None:
+                drive(app)
+                status = child.wait(timeout=60)
+            else:
+                status = f"{child.returncode}, before it showed up"
         finally:
             child.kill() if child.poll() is None else None
             server.terminate()
