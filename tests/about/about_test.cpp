@@ -103,6 +103,10 @@ private slots:
             QTest::mouseClick(Child(label), button);
             QCOMPARE(platform_.openedUrls, opened);
         }
+        // A screen reader's press opens a link as a click does.
+        platform_.openedUrls.clear();
+        QAccessible::queryAccessibleInterface(Child("lblWebsite"))->actionInterface()->doAction("Press");
+        QCOMPARE(platform_.openedUrls, std::vector<std::string>{"https://quillvane.example.org"});
     }
 
     // About while shown centres the same window anew; after a close, by the button
