@@ -11,7 +11,7 @@ namespace quillvane {
 // on failure (missing, no permission, a read error, out of memory); a folder gives
 // is_a_directory, and anything else that is not a regular file (a pipe or a device,
 // which could block or never end) gives operation_not_supported. `bytes` is then
-// unspecified. Never throws.
+// of no use. Never throws.
 std::error_code ReadFileBytes(const std::string& path, std::string& bytes);
 
 // Reads everything that the open descriptor `fd` still holds, up to its end, into
