@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(qt6-base-dev qt6-svg-dev libgl-dev cmake g++ make dpkg-dev file)
+PACKAGES=(qt6-base-dev qt6-svg-dev libgl-dev libcli11-dev cmake g++ make dpkg-dev file)
 
 source tools/install-packages.sh
 install_packages "${PACKAGES[@]}"

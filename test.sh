@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 PACKAGES=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-svg-dev libgl-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
     fonts-dejavu-core fonts-liberation
     desktop-file-utils appstream
     dpkg-dev file lintian
