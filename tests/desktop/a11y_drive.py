@@ -27,7 +27,7 @@ LINKS = [("quillvane@example.org", "mailto:quillvane@example.org"),
 NAMED_ROLES = {"text", "panel", "radio button", "check box", "push button", "menu item", "label", "link"}
 
 
-def wait_for(what, probe, timeout=30):
+def wait_for(what, probe, timeout=120):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         try:
