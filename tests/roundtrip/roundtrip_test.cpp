@@ -432,10 +432,11 @@ const Language kLanguages[] = {
      Plus({{"\"", "'"}}, kAspBlocks), "\r\n", "\r\n", "", RunAsp, AspSnippets, 1997, 400},
     // No backslash and no dollar sign, which a double-quoted string reads; "?" only
     // inside the blocks, so that every block is one the converter splices.
-    {"Php", ConvertToPHP, {"Echo", "Print"}, Pieces("<|>|&|%|@|<b>|</b>|\r|\n|<%= y %>", kPhpBlocks),
+    {"Php", ConvertToPHP, {"Echo", "Print"}, Pieces("<|>|&|%|@|<b>|</b>|\r|\n|\r\t\n|<%= y %>", kPhpBlocks),
      kPhpBlocks, " \n", "", "", RunPhp, PhpSnippets, 20261206, 400},
-    // No backslash, dollar or at sign, which a double-quoted Perl string reads.
-    {"Perl", ConvertToPerl, {"print"}, Pieces("<|>|&|%|?|<? x ?>|<%= y %>|<b>|\r|\n"),
+    // No backslash, dollar or at sign, which a double-quoted Perl string reads. A CR
+    // and an LF with tabs between them are a line break once the tabs are gone.
+    {"Perl", ConvertToPerl, {"print"}, Pieces("<|>|&|%|?|<? x ?>|<%= y %>|<b>|\r|\n|\r\t\n"),
      {}, "\n", "", "", RunPerl, nullptr, 4207, 300},
     // No backslash (Java reads \u even outside strings), no lone CR or LF, no "%>".
     {"Jsp", ConvertToJSP, {"out.println"}, Pieces("<|>|&|$|@|?|<? x ?>|<b>|</b>|\u2028"),
