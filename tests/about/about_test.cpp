@@ -73,7 +73,7 @@ private slots:
         QVERIFY(qAbs(outer.x() - (main.x() + (main.width() - outer.width()) / 2.0)) <= 0.5);
         QVERIFY(qAbs(outer.y() - (main.y() + (main.height() - outer.height()) / 2.0)) <= 0.5);
         QCOMPARE(about->windowTitle(), QStringLiteral("About Quillvane - by the Quillvane developers"));
-        QCOMPARE(about->windowTitle(), Child("lblTitle")->text() + kAuthorCredit);
+        QCOMPARE(Child("lblTitle")->text(), "About Quillvane"); // without the credit
         // One empty line between copyright and licence, broken by LF: a label shows a CR as a space.
         QCOMPARE(Child("lblCopyright")->text(), QString(kCopyrightLine) + "\n\n" + kLicenceNotice);
         QCOMPARE(about->minimumSize(), about->maximumSize());
