@@ -1,0 +1,157 @@
+#pragma once
+
+// The one loop that every pass over a whole text spends its time in: finding the
+// next byte of a small set. With SSE2 (every x86-64 processor has it) sixteen
+// bytes are classified at once; the portable version does the same byte by byte,
+// serves every other processor, and is what the tests hold the fast one to.
+
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <initializer_list>
+#include <stdexcept>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define QUILLVANE_HAS_SSE2 1
+#endif
+
+namespace quillvane::scan {
+
+// Up to eight distinct bytes, the most any pass looks for at once.
+class ByteSet {
+public:
+    static constexpr std::size_t kCapacity = 8;
+
+    constexpr ByteSet(std::initializer_list<char> bytes) {
+        for (const char c : bytes)
+            Add(c);
+    }
+
+    constexpr void Add(char c) {
+        if (Contains(c))
+            return;
+        if (size_ == kCapacity)
+            throw std::length_error("ByteSet: more than eight bytes");
+        // Unused slots repeat the last byte, so a fixed number of comparisons is always right.
+        for (std::size_t i = size_; i < kCapacity; ++i)
+            bytes_[i] = c;
+        ++size_;
+        members_[static_cast<unsigned char>(c)] = true;
+    }
+
+    constexpr bool Contains(char c) const { return members_[static_cast<unsigned char>(c)]; }
+    constexpr std::size_t size() const { return size_; }
+    constexpr char operator[](std::size_t i) const { return bytes_[i]; }
+
+private:
+    std::array<char, kCapacity> bytes_{};
+    std::size_t size_ = 0;
+    std::array<bool, 256> members_{};
+};
+
+namespace portable {
+
+// Finds the bytes of one set in texts.
+class Finder {
+public:
+    explicit Finder(const ByteSet& set) : set_(set) {}
+
+    // The first position at or after `from` whose byte is in the set, or text.size().
+    std::size_t FindFirstOf(std::string_view text, std::size_t from) const {
+        while (from < text.size() && !set_.Contains(text[from]))
+            ++from;
+        return from < text.size() ? from : text.size();
+    }
+
+    // FindFirstOf, copying the bytes it passes over to `out`.
+    std::size_t CopyUntilFirstOf(std::string_view text, std::size_t from, char* out) const {
+        while (from < text.size() && !set_.Contains(text[from]))
+            *out++ = text[from++];
+        return from < text.size() ? from : text.size();
+    }
+
+    // How many bytes of `text` are in the set.
+    std::size_t CountOf(std::string_view text) const {
+        std::size_t count = 0;
+        for (const char c : text)
+            count += set_.Contains(c) ? 1 : 0;
+        return count;
+    }
+
+private:
+    ByteSet set_;
+};
+
+} // namespace portable
+
+#if defined(QUILLVANE_HAS_SSE2)
+namespace sse2 {
+
+class Finder {
+public:
+    static constexpr std::size_t kBlock = 16;
+
+    explicit Finder(const ByteSet& set) : tail_(set), empty_(set.size() == 0), wide_(set.size() > 4) {
+        for (std::size_t i = 0; i < ByteSet::kCapacity; ++i)
+            lanes_[i] = _mm_set1_epi8(set[i]);
+    }
+
+    std::size_t FindFirstOf(std::string_view text, std::size_t from) const {
+        for (; from + kBlock <= text.size(); from += kBlock)
+            if (const unsigned hits = Classify(Load(text.data() + from)); hits != 0)
+                return from + static_cast<std::size_t>(std::countr_zero(hits));
+        return tail_.FindFirstOf(text, from);
+    }
+
+    // Writes whole blocks: up to 15 bytes behind the copied ones may be overwritten,
+    // so `out` needs that much room behind the run.
+    std::size_t CopyUntilFirstOf(std::string_view text, std::size_t from, char* out) const {
+        for (; from + kBlock <= text.size(); from += kBlock, out += kBlock) {
+            const __m128i block = Load(text.data() + from);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+            if (const unsigned hits = Classify(block); hits != 0)
+                return from + static_cast<std::size_t>(std::countr_zero(hits));
+        }
+        return tail_.CopyUntilFirstOf(text, from, out);
+    }
+
+    std::size_t CountOf(std::string_view text) const {
+        std::size_t count = 0;
+        std::size_t at = 0;
+        for (; at + kBlock <= text.size(); at += kBlock)
+            count += static_cast<std::size_t>(std::popcount(Classify(Load(text.data() + at))));
+        return count + tail_.CountOf(text.substr(at));
+    }
+
+private:
+    static __m128i Load(const char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
+
+    // One bit per byte of the block, set where the byte is in the set.
+    unsigned Classify(__m128i block) const {
+        if (empty_)
+            return 0;
+        const auto eq = [&](std::size_t i) { return _mm_cmpeq_epi8(block, lanes_[i]); };
+        __m128i hits = _mm_or_si128(_mm_or_si128(eq(0), eq(1)), _mm_or_si128(eq(2), eq(3)));
+        if (wide_)
+            hits = _mm_or_si128(hits, _mm_or_si128(_mm_or_si128(eq(4), eq(5)), _mm_or_si128(eq(6), eq(7))));
+        return static_cast<unsigned>(_mm_movemask_epi8(hits));
+    }
+
+    __m128i lanes_[ByteSet::kCapacity];
+    portable::Finder tail_; // the last few bytes, too few for a block
+    bool empty_;
+    bool wide_;
+};
+
+} // namespace sse2
+using Finder = sse2::Finder;
+#else
+using Finder = portable::Finder;
+#endif
+
+// Room that the fastest CopyUntilFirstOf may write behind a run.
+inline constexpr std::size_t kCopySlack = 16;
+
+} // namespace quillvane::scan
