@@ -3,7 +3,9 @@
 #include "convert/byte_scan.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <stdexcept>
 
 namespace quillvane {
 
@@ -18,21 +20,23 @@ bool EndsWithLineBreak(const char* begin, std::size_t size) {
 } // namespace
 
 std::size_t PrepareLines(std::string& text, bool preserveEmptyLines, bool preserveTabs) {
-    const scan::Finder stops(preserveTabs ? scan::ByteSet{'\r'} : scan::ByteSet{'\r', '\t'});
+    const scan::ByteSet stopBytes = preserveTabs ? scan::ByteSet{'\r'} : scan::ByteSet{'\r', '\t'};
+    const scan::Finder stops(stopBytes);
     char* const data = text.data();
     const std::size_t size = text.size();
     std::size_t read = 0;
     std::size_t write = 0;      // never past `read`: the text only shrinks
     std::size_t lineBreaks = 1; // the final one
-    for (;;) {
-        const std::size_t stop = stops.FindFirstOf(text, read);
-        if (write != read && stop != read)
-            std::memmove(data + write, data + read, stop - read);
-        write += stop - read;
-        if (stop == size)
-            break;
-        read = stop + 1;
-        if (data[stop] == '\t')
+    while (read < size) {
+        if (!stopBytes.Contains(data[read])) { // a run of ordinary bytes
+            const std::size_t stop = stops.FindFirstOf(text, read);
+            if (write != read)
+                std::memmove(data + write, data + read, stop - read);
+            write += stop - read;
+            read = stop;
+            continue;
+        }
+        if (data[read++] == '\t')
             continue;            // stripped
         std::size_t next = read; // stripping the tabs after a CR may bring it to its LF
         while (!preserveTabs && next < size && data[next] == '\t')
@@ -64,18 +68,57 @@ char* Put(char* out, std::string_view piece) {
     return out + piece.size();
 }
 
-// Writes the literal escape that matches at `at`, or else the byte itself, and
-// returns the position after what it used.
-std::size_t PutEscaped(std::string_view lines, std::size_t at, std::span<const LiteralEscape> escapes,
-                       char*& out) {
-    for (const LiteralEscape& escape : escapes)
-        if (lines.substr(at).starts_with(escape.text)) {
-            out = Put(out, escape.replacement);
-            return at + escape.text.size();
-        }
-    *out++ = lines[at];
-    return at + 1;
+bool HoldsAt(std::string_view text, std::size_t at, std::string_view piece) {
+    if (text.size() - at < piece.size())
+        return false;
+    for (std::size_t i = 0; i < piece.size(); ++i)
+        if (text[at + i] != piece[i])
+            return false;
+    return true;
 }
+
+// The record's literal escapes, set up for the body pass: each replacement is kept
+// padded to a block, so that writing it is one fixed-size copy into the slack.
+class EscapeWriter {
+public:
+    explicit EscapeWriter(std::span<const LiteralEscape> escapes) : escapes_(escapes) {
+        for (std::size_t i = 0; i < escapes.size(); ++i) {
+            starts_.Add(escapes[i].text.front());
+            const std::string_view replacement = escapes[i].replacement;
+            if (i == padded_.size() || replacement.size() > kPadded)
+                throw std::length_error("EscapeWriter: too many escapes, or one too long");
+            replacement.copy(padded_[i].data(), replacement.size());
+            growth_ =
+                std::max(growth_, replacement.size() - std::min(replacement.size(), escapes[i].text.size()));
+        }
+    }
+
+    // The bytes an escape may start with.
+    const scan::ByteSet& starts() const { return starts_; }
+    // The most that one escape makes the text longer.
+    std::size_t growth() const { return growth_; }
+
+    // Writes the escape that matches at `at`, or else the byte itself, and returns
+    // the position after what it used.
+    std::size_t Write(std::string_view text, std::size_t at, char*& out) const {
+        for (std::size_t i = 0; i < escapes_.size(); ++i)
+            if (HoldsAt(text, at, escapes_[i].text)) {
+                std::memcpy(out, padded_[i].data(), kPadded);
+                out += escapes_[i].replacement.size();
+                return at + escapes_[i].text.size();
+            }
+        *out++ = text[at];
+        return at + 1;
+    }
+
+    static constexpr std::size_t kPadded = scan::kCopySlack;
+
+private:
+    std::span<const LiteralEscape> escapes_;
+    std::array<std::array<char, kPadded>, scan::ByteSet::kCapacity> padded_{};
+    scan::ByteSet starts_{};
+    std::size_t growth_ = 0;
+};
 
 std::string Head(const TargetRecord& target) {
     return target.delimiters == nullptr ? "" : std::string(target.delimiters->opening) + "\r\n\r\n";
@@ -85,29 +128,19 @@ std::string Tail(const TargetRecord& target) {
     return target.delimiters == nullptr ? "" : "\r\n\r\n" + std::string(target.delimiters->closing);
 }
 
-// What the body can grow by through escaping: every byte that may start an
-// escape taken as the longest-growing one.
-std::size_t EscapeGrowth(std::string_view lines, std::span<const LiteralEscape> escapes) {
-    scan::ByteSet starts{};
-    std::size_t most = 0;
-    for (const LiteralEscape& escape : escapes) {
-        starts.Add(escape.text.front());
-        most = std::max(most,
-                        escape.replacement.size() - std::min(escape.replacement.size(), escape.text.size()));
-    }
-    return most == 0 ? 0 : most * scan::Finder(starts).CountOf(lines);
-}
-
 } // namespace
 
 Code WriteBody(std::string lines, std::size_t lineBreaks, const TargetRecord& target,
                const Statement& statement) {
     const std::string head = Head(target);
     const std::string tail = Tail(target);
+    const EscapeWriter escapes(target.escapes);
     const std::size_t storedBreaks = lineBreaks - 1;
+    const std::size_t escapeGrowth =
+        escapes.growth() == 0 ? 0 : escapes.growth() * scan::Finder(escapes.starts()).CountOf(lines);
     const std::size_t bound = head.size() + statement.opening.size() + lines.size() -
                               kLineBreak.size() * storedBreaks + lineBreaks * statement.joint.size() +
-                              EscapeGrowth(lines, target.escapes) + statement.closing.size() + tail.size();
+                              escapeGrowth + statement.closing.size() + tail.size();
     Code code;
     code.text.resize(bound + scan::kCopySlack);
     char* const begin = code.text.data();
@@ -115,21 +148,20 @@ Code WriteBody(std::string lines, std::size_t lineBreaks, const TargetRecord& ta
     code.bodyBegin = head.size();
     out = Put(out, statement.opening);
 
-    scan::ByteSet stopBytes{'\r'};
-    for (const LiteralEscape& escape : target.escapes)
-        stopBytes.Add(escape.text.front());
+    scan::ByteSet stopBytes = escapes.starts();
+    stopBytes.Add('\r');
     const scan::Finder stops(stopBytes);
     const std::string_view text = lines;
-    for (std::size_t read = 0;;) {
-        const std::size_t stop = stops.CopyUntilFirstOf(text, read, out);
-        out += stop - read;
-        if (stop == text.size())
-            break;
-        if (text.substr(stop).starts_with(kLineBreak)) {
+    for (std::size_t read = 0; read < text.size();) {
+        if (!stopBytes.Contains(text[read])) { // a run of ordinary bytes
+            const std::size_t stop = stops.CopyUntilFirstOf(text, read, out);
+            out += stop - read;
+            read = stop;
+        } else if (text.substr(read).starts_with(kLineBreak)) {
             out = Put(out, statement.joint);
-            read = stop + kLineBreak.size();
+            read += kLineBreak.size();
         } else {
-            read = PutEscaped(text, stop, target.escapes, out);
+            read = escapes.Write(text, read, out);
         }
     }
     out = Put(out, statement.joint); // the final line break
