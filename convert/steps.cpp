@@ -29,9 +29,7 @@ std::size_t PrepareLines(std::string& text, bool preserveEmptyLines, bool preser
     std::size_t lineBreaks = 1; // the final one
     while (read < size) {
         if (!stopBytes.Contains(data[read])) { // a run of ordinary bytes
-            const std::size_t stop = stops.FindFirstOf(text, read);
-            if (write != read)
-                std::memmove(data + write, data + read, stop - read);
+            const std::size_t stop = stops.CopyUntilFirstOf(text, read, data + write);
             write += stop - read;
             read = stop;
             continue;
@@ -78,7 +76,8 @@ bool HoldsAt(std::string_view text, std::size_t at, std::string_view piece) {
 }
 
 // The record's literal escapes, set up for the body pass: each replacement is kept
-// padded to a block, so that writing it is one fixed-size copy into the slack.
+// padded to a block, so that writing it is one fixed-size copy (the buffer has
+// that much slack at its end).
 class EscapeWriter {
 public:
     explicit EscapeWriter(std::span<const LiteralEscape> escapes) : escapes_(escapes) {
@@ -111,7 +110,7 @@ public:
         return at + 1;
     }
 
-    static constexpr std::size_t kPadded = scan::kCopySlack;
+    static constexpr std::size_t kPadded = 16;
 
 private:
     std::span<const LiteralEscape> escapes_;
@@ -142,7 +141,7 @@ Code WriteBody(std::string lines, std::size_t lineBreaks, const TargetRecord& ta
                               kLineBreak.size() * storedBreaks + lineBreaks * statement.joint.size() +
                               escapeGrowth + statement.closing.size() + tail.size();
     Code code;
-    code.text.resize(bound + scan::kCopySlack);
+    code.text.resize(bound + EscapeWriter::kPadded);
     char* const begin = code.text.data();
     char* out = Put(begin, head);
     code.bodyBegin = head.size();
@@ -154,7 +153,7 @@ Code WriteBody(std::string lines, std::size_t lineBreaks, const TargetRecord& ta
     const std::string_view text = lines;
     for (std::size_t read = 0; read < text.size();) {
         if (!stopBytes.Contains(text[read])) { // a run of ordinary bytes
-            const std::size_t stop = stops.CopyUntilFirstOf(text, read, out);
+            const std::size_t stop = stops.CopyBlocksUntilFirstOf(text, read, out);
             out += stop - read;
             read = stop;
         } else if (text.substr(read).starts_with(kLineBreak)) {
@@ -174,38 +173,18 @@ Code WriteBody(std::string lines, std::size_t lineBreaks, const TargetRecord& ta
 
 namespace {
 
-// Finds one marker text by its anchor, the byte of it that is rare in markup.
-class MarkerFinder {
-public:
-    MarkerFinder(std::string_view marker, char anchor)
-        : marker_(marker), offset_(marker.find(anchor)), anchor_(scan::ByteSet{anchor}) {}
-
-    // The first occurrence that starts at or after `from`, or kNone.
-    std::size_t Find(std::string_view text, std::size_t from) const {
-        for (std::size_t at = anchor_.FindFirstOf(text, from + offset_); at < text.size();
-             at = anchor_.FindFirstOf(text, at + 1))
-            if (text.substr(at - offset_).starts_with(marker_))
-                return at - offset_;
-        return kNone;
-    }
-
-    std::size_t Count(std::string_view text, std::size_t from) const {
-        std::size_t count = 0;
-        for (std::size_t at = Find(text, from); at != kNone; at = Find(text, at + marker_.size()))
-            ++count;
-        return count;
-    }
-
-private:
-    std::string_view marker_;
-    std::size_t offset_;
-    scan::Finder anchor_;
-};
+std::size_t CountOccurrences(const scan::TextFinder& finder, std::string_view text, std::size_t from,
+                             std::size_t size) {
+    std::size_t count = 0;
+    for (std::size_t at = finder.Find(text, from); at != kNone; at = finder.Find(text, at + size))
+        ++count;
+    return count;
+}
 
 // Replaces, in place, every `marker` inside the body with itself less the space
 // at `spaceAt`, as one left-to-right replacement does.
-void DropSpace(Code& code, std::string_view marker, std::size_t spaceAt, char anchor) {
-    const MarkerFinder finder(marker, anchor);
+void DropSpace(Code& code, std::string_view marker, std::size_t spaceAt) {
+    const scan::TextFinder finder(marker);
     const std::string_view body(code.text.data(), code.bodyEnd);
     char* const data = code.text.data();
     std::size_t read = code.bodyBegin;
@@ -240,12 +219,14 @@ namespace {
 // block can join an opening marker across the gap, and does.
 class BlockSplicer {
 public:
-    // `out` holds what precedes the body from `outBegin` on, and the body up to `from`.
-    BlockSplicer(std::string_view body, const BlockMarkers& markers, std::string& out, std::size_t outBegin)
-        : body_(body), markers_(markers), opening_(markers.opening, markers.anchor),
-          closing_(markers.closing, markers.anchor), out_(out), outBegin_(outBegin) {}
+    // Writes to `out`, which already holds the body up to `from`, `outBegin` marking
+    // where the body starts in it.
+    BlockSplicer(std::string_view body, const BlockMarkers& markers, char* outBegin, char* out)
+        : body_(body), markers_(markers), opening_(markers.opening), closing_(markers.closing),
+          outBegin_(outBegin), out_(out) {}
 
-    void Run(std::size_t from) {
+    // Returns the end of the output.
+    char* Run(std::size_t from) {
         read_ = from;
         while (read_ < body_.size()) {
             const std::size_t segmentEnd = nextTaken_ == kNone ? body_.size() : nextTaken_;
@@ -257,23 +238,29 @@ public:
             const std::size_t opening =
                 searching_ ? opening_.Find(body_.substr(0, segmentEnd), read_) : kNone;
             const std::size_t copyEnd = opening == kNone ? segmentEnd : opening;
-            out_.append(body_.substr(read_, copyEnd - read_));
+            Put(body_.substr(read_, copyEnd - read_));
             read_ = copyEnd;
             if (opening != kNone) {
                 read_ += markers_.opening.size();
-                OpenBlock(out_.size());
+                OpenBlock(out_);
             }
         }
+        return out_;
     }
 
 private:
+    void Put(std::string_view piece) {
+        std::memcpy(out_, piece.data(), piece.size());
+        out_ += piece.size();
+    }
+
     // An opening marker ends at read_; in the output it starts at `at`.
-    void OpenBlock(std::size_t at) {
-        while (at != kNone) {
-            out_.resize(at);
+    void OpenBlock(char* at) {
+        while (at != nullptr) {
+            out_ = at;
             const std::size_t close = closing_.Find(body_, std::max(read_, takenEnd_));
             if (close == kNone) { // no block can close any more: the rest stays text
-                out_.append(markers_.opening);
+                Put(markers_.opening);
                 searching_ = false;
                 return;
             }
@@ -283,8 +270,8 @@ private:
                 at = OpeningAcrossGap();
                 continue;
             }
-            out_ += '"';
-            out_.append(markers_.joiner);
+            Put("\"");
+            Put(markers_.joiner);
             takenEnd_ = close + markers_.closing.size();
             if (nextTaken_ == kNone)
                 nextTaken_ = close;
@@ -293,32 +280,31 @@ private:
     }
 
     void CloseBlock() {
-        out_.append(markers_.joiner);
-        out_ += '"';
+        Put(markers_.joiner);
+        Put("\"");
         read_ = nextTaken_ + markers_.closing.size();
         nextTaken_ = read_ < takenEnd_ ? closing_.Find(body_, read_) : kNone;
     }
 
     // A deleted block leaves the output and the rest of the body side by side; when
     // they form an opening marker, returns where it starts in the output.
-    std::size_t OpeningAcrossGap() {
-        const std::string_view written = std::string_view(out_).substr(outBegin_);
+    char* OpeningAcrossGap() {
+        const std::string_view written(outBegin_, static_cast<std::size_t>(out_ - outBegin_));
         const std::string_view opening = markers_.opening;
         for (std::size_t k = 1; k < opening.size(); ++k)
-            if (written.ends_with(opening.substr(0, k)) &&
-                body_.substr(read_).starts_with(opening.substr(k))) {
+            if (written.ends_with(opening.substr(0, k)) && HoldsAt(body_, read_, opening.substr(k))) {
                 read_ += opening.size() - k;
-                return out_.size() - k;
+                return out_ - k;
             }
-        return kNone;
+        return nullptr;
     }
 
     std::string_view body_;
     const BlockMarkers& markers_;
-    MarkerFinder opening_;
-    MarkerFinder closing_;
-    std::string& out_;
-    std::size_t outBegin_;
+    scan::TextFinder opening_;
+    scan::TextFinder closing_;
+    char* outBegin_;
+    char* out_;
     std::size_t read_ = 0;
     std::size_t nextTaken_ = kNone; // first taken closing at or after read_
     std::size_t takenEnd_ = 0;      // end of the last taken closing
@@ -335,32 +321,33 @@ std::size_t SpliceGrowth(const BlockMarkers& m) {
 } // namespace
 
 void SpliceEmbeddedBlocks(Code& code, const BlockMarkers& markers) {
-    DropSpace(code, markers.spacedOpening, markers.spacedOpening.size() - 1, markers.anchor);
-    DropSpace(code, markers.spacedClosing, 0, markers.anchor);
+    DropSpace(code, markers.spacedOpening, markers.spacedOpening.size() - 1);
+    DropSpace(code, markers.spacedClosing, 0);
 
     const std::string_view body =
         std::string_view(code.text).substr(code.bodyBegin, code.bodyEnd - code.bodyBegin);
-    const std::size_t first = MarkerFinder(markers.opening, markers.anchor).Find(body, 0);
+    const std::size_t first = scan::TextFinder(markers.opening).Find(body, 0);
     if (first == kNone)
         return;
     // Only a closing after the first opening can end a block.
-    const std::size_t closings =
-        MarkerFinder(markers.closing, markers.anchor).Count(body, first + markers.opening.size());
+    const std::size_t closings = CountOccurrences(scan::TextFinder(markers.closing), body,
+                                                  first + markers.opening.size(), markers.closing.size());
     if (closings == 0)
         return;
 
-    std::string out;
-    out.reserve(code.text.size() + closings * SpliceGrowth(markers));
-    out.append(code.text, 0, code.bodyBegin + first);
-    BlockSplicer splicer(body, markers, out, code.bodyBegin);
-    splicer.Run(first);
-    const std::size_t bodyEnd = out.size();
-    out.append(code.text, code.bodyEnd);
+    std::string out(code.text.size() + closings * SpliceGrowth(markers), '\0');
+    code.text.copy(out.data(), code.bodyBegin + first);
+    char* const bodyEnd =
+        BlockSplicer(body, markers, out.data() + code.bodyBegin, out.data() + code.bodyBegin + first)
+            .Run(first);
+    const std::string_view tail = std::string_view(code.text).substr(code.bodyEnd);
+    tail.copy(bodyEnd, tail.size());
+    code.bodyEnd = static_cast<std::size_t>(bodyEnd - out.data());
+    out.resize(code.bodyEnd + tail.size());
     // Deleted blocks can leave far more room than the code needs; the caller should not hold on to it.
     if (out.capacity() > 2 * out.size() + 4096)
         out.shrink_to_fit();
     code.text.swap(out);
-    code.bodyEnd = bodyEnd;
 }
 
 } // namespace quillvane

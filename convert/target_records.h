@@ -48,7 +48,6 @@ struct BlockMarkers {
     std::string_view spacedOpening; // "<% " or "<? ", loses its space first
     std::string_view spacedClosing; // " %>" or " ?>", likewise
     std::string_view joiner;        // " & " or " . ", the concatenation operator
-    char anchor;                    // '%' or '?': in every marker, and rare in markup
 };
 
 struct TargetRecord {
@@ -69,8 +68,8 @@ inline constexpr Delimiters kPhpDelimiters{"<?php", "?>"};
 // The script element, with the comment that hides the code from browsers without scripting.
 inline constexpr Delimiters kScriptElement{"<script language=\"JavaScript\">\r\n<!--", "//-->\r\n</script>"};
 
-inline constexpr BlockMarkers kAspBlocks{"<%=", "%>", "<% ", " %>", " & ", '%'};
-inline constexpr BlockMarkers kPhpBlocks{"<?", "?>", "<? ", " ?>", " . ", '?'};
+inline constexpr BlockMarkers kAspBlocks{"<%=", "%>", "<% ", " %>", " & "};
+inline constexpr BlockMarkers kPhpBlocks{"<?", "?>", "<? ", " ?>", " . "};
 
 // Indexed by Target.
 inline constexpr std::array<TargetRecord, 5> kTargetRecords{{
