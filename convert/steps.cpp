@@ -75,18 +75,41 @@ bool HoldsAt(std::string_view text, std::size_t at, std::string_view piece) {
     return true;
 }
 
-// The record's literal escapes, set up for the body pass: each replacement is kept
-// padded to a block, so that writing it is one fixed-size copy (the buffer has
-// that much slack at its end).
+// A short text kept padded to a block, so that writing it is one fixed-size copy;
+// whatever it is written into has a block of slack at its end.
+class ShortPiece {
+public:
+    static constexpr std::size_t kPadded = 16;
+
+    ShortPiece() = default;
+    explicit ShortPiece(std::string_view text) : size_(text.size()) {
+        if (text.size() > kPadded)
+            throw std::length_error("ShortPiece: longer than a block");
+        text.copy(bytes_.data(), text.size());
+    }
+
+    std::size_t size() const { return size_; }
+
+    char* WriteTo(char* out) const {
+        std::memcpy(out, bytes_.data(), kPadded);
+        return out + size_;
+    }
+
+private:
+    std::array<char, kPadded> bytes_{};
+    std::size_t size_ = 0;
+};
+
+// The record's literal escapes, set up for the body pass.
 class EscapeWriter {
 public:
     explicit EscapeWriter(std::span<const LiteralEscape> escapes) : escapes_(escapes) {
+        if (escapes.size() > replacements_.size())
+            throw std::length_error("EscapeWriter: too many escapes");
         for (std::size_t i = 0; i < escapes.size(); ++i) {
             starts_.Add(escapes[i].text.front());
             const std::string_view replacement = escapes[i].replacement;
-            if (i == padded_.size() || replacement.size() > kPadded)
-                throw std::length_error("EscapeWriter: too many escapes, or one too long");
-            replacement.copy(padded_[i].data(), replacement.size());
+            replacements_[i] = ShortPiece(replacement);
             growth_ =
                 std::max(growth_, replacement.size() - std::min(replacement.size(), escapes[i].text.size()));
         }
@@ -102,19 +125,16 @@ public:
     std::size_t Write(std::string_view text, std::size_t at, char*& out) const {
         for (std::size_t i = 0; i < escapes_.size(); ++i)
             if (HoldsAt(text, at, escapes_[i].text)) {
-                std::memcpy(out, padded_[i].data(), kPadded);
-                out += escapes_[i].replacement.size();
+                out = replacements_[i].WriteTo(out);
                 return at + escapes_[i].text.size();
             }
         *out++ = text[at];
         return at + 1;
     }
 
-    static constexpr std::size_t kPadded = 16;
-
 private:
     std::span<const LiteralEscape> escapes_;
-    std::array<std::array<char, kPadded>, scan::ByteSet::kCapacity> padded_{};
+    std::array<ShortPiece, scan::ByteSet::kCapacity> replacements_{};
     scan::ByteSet starts_{};
     std::size_t growth_ = 0;
 };
@@ -141,7 +161,7 @@ Code WriteBody(std::string lines, std::size_t lineBreaks, const TargetRecord& ta
                               kLineBreak.size() * storedBreaks + lineBreaks * statement.joint.size() +
                               escapeGrowth + statement.closing.size() + tail.size();
     Code code;
-    code.text.resize(bound + EscapeWriter::kPadded);
+    code.text.resize(bound + ShortPiece::kPadded);
     char* const begin = code.text.data();
     char* out = Put(begin, head);
     code.bodyBegin = head.size();
@@ -223,7 +243,8 @@ public:
     // where the body starts in it.
     BlockSplicer(std::string_view body, const BlockMarkers& markers, char* outBegin, char* out)
         : body_(body), markers_(markers), opening_(markers.opening), closing_(markers.closing),
-          outBegin_(outBegin), out_(out) {}
+          openingText_(markers.opening), blockStart_(std::string("\"").append(markers.joiner)),
+          blockEnd_(std::string(markers.joiner).append("\"")), outBegin_(outBegin), out_(out) {}
 
     // Returns the end of the output.
     char* Run(std::size_t from) {
@@ -260,7 +281,7 @@ private:
             out_ = at;
             const std::size_t close = closing_.Find(body_, std::max(read_, takenEnd_));
             if (close == kNone) { // no block can close any more: the rest stays text
-                Put(markers_.opening);
+                out_ = openingText_.WriteTo(out_);
                 searching_ = false;
                 return;
             }
@@ -270,8 +291,7 @@ private:
                 at = OpeningAcrossGap();
                 continue;
             }
-            Put("\"");
-            Put(markers_.joiner);
+            out_ = blockStart_.WriteTo(out_); // closes the literal the block stood in
             takenEnd_ = close + markers_.closing.size();
             if (nextTaken_ == kNone)
                 nextTaken_ = close;
@@ -280,8 +300,7 @@ private:
     }
 
     void CloseBlock() {
-        Put(markers_.joiner);
-        Put("\"");
+        out_ = blockEnd_.WriteTo(out_); // reopens the literal
         read_ = nextTaken_ + markers_.closing.size();
         nextTaken_ = read_ < takenEnd_ ? closing_.Find(body_, read_) : kNone;
     }
@@ -303,6 +322,9 @@ private:
     const BlockMarkers& markers_;
     scan::TextFinder opening_;
     scan::TextFinder closing_;
+    ShortPiece openingText_; // an opening left as text
+    ShortPiece blockStart_;  // Q joiner
+    ShortPiece blockEnd_;    // joiner Q
     char* outBegin_;
     char* out_;
     std::size_t read_ = 0;
@@ -335,7 +357,7 @@ void SpliceEmbeddedBlocks(Code& code, const BlockMarkers& markers) {
     if (closings == 0)
         return;
 
-    std::string out(code.text.size() + closings * SpliceGrowth(markers), '\0');
+    std::string out(code.text.size() + closings * SpliceGrowth(markers) + ShortPiece::kPadded, '\0');
     code.text.copy(out.data(), code.bodyBegin + first);
     char* const bodyEnd =
         BlockSplicer(body, markers, out.data() + code.bodyBegin, out.data() + code.bodyBegin + first)
