@@ -88,8 +88,6 @@ public:
         text.copy(bytes_.data(), text.size());
     }
 
-    std::size_t size() const { return size_; }
-
     char* WriteTo(char* out) const {
         std::memcpy(out, bytes_.data(), kPadded);
         return out + size_;
