@@ -48,8 +48,8 @@ CXXFLAGS=(-std=c++20 -O1 -g -Wall -Wextra -Wpedantic -I"$ROOT" "${SANITIZE[@]}")
 mkdir -p "$OUT/obj"
 
 # An object is rebuilt when its source or any header it may include is newer.
-NEWEST_HEADER=$ROOT/tests/fuzz/fuzz_check.h
-for header in "$ROOT"/convert/*.h "$ROOT"/querystring/*.h "$ROOT"/tests/convert/*.h "$ROOT"/tests/fuzz/*.h; do
+NEWEST_HEADER=$ROOT/convert/converters.h
+for header in "$ROOT"/convert/*.h "$ROOT"/tests/convert/*.h; do
     if [[ $header -nt $NEWEST_HEADER ]]; then
         NEWEST_HEADER=$header
     fi
@@ -82,7 +82,7 @@ drain() {
 
 # The engine is instrumented for coverage too: it is what the fuzzer explores.
 ENGINE_OBJECTS=()
-for source in "$ROOT"/convert/*.cpp "$ROOT"/querystring/*.cpp; do
+for source in "$ROOT"/convert/*.cpp; do
     object=$OUT/obj/$(basename "$(dirname "$source")")_$(basename "$source" .cpp).o
     ENGINE_OBJECTS+=("$object")
     spawn compile "$source" "$object" -fsanitize=fuzzer-no-link
