@@ -1,5 +1,5 @@
 #include "convert/converters.h"
-#include "tests/convert/lines.h"
+#include "tests/support/text.h"
 
 #include <gtest/gtest.h>
 

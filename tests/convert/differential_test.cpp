@@ -2,7 +2,7 @@
 // and marker strings that the rules react to.
 
 #include "convert/converters.h"
-#include "tests/convert/lines.h"
+#include "tests/support/text.h"
 #include "tests/convert/reference.h"
 
 #include <gtest/gtest.h>
