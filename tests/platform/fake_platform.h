@@ -49,6 +49,9 @@ public:
 
     int waitDepth = 0;
     int waitsBegun = 0;
+    // Work run aside and progress reports, each counted only inside a wait.
+    int runsAsideInWait = 0;
+    int progressInWait = 0;
 
     void ClearClipboard() override {
         clipboard.reset();
@@ -97,6 +100,11 @@ public:
         ++waitsBegun;
     }
     void EndWait() override { --waitDepth; }
+    void ReportProgress(double) override { progressInWait += waitDepth > 0; }
+    void RunAside(const std::function<void()>& work) override {
+        runsAsideInWait += waitDepth > 0;
+        work();
+    }
 
 private:
     template <typename T> static T Pop(std::deque<T>& queue, T fallback) {
