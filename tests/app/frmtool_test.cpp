@@ -6,6 +6,7 @@
 #include "app/textbox.h"
 #include "convert/targets.h"
 #include "files/file_commands.h"
+#include "platform/qt/qt_platform.h"
 #include "querystring/snippets.h"
 #include "tests/platform/fake_platform.h"
 
@@ -373,8 +374,9 @@ private slots:
         const auto waited = [this](int runsAside) {
             QCOMPARE(platform->waitDepth, 0);
             QCOMPARE(std::exchange(platform->runsAsideInWait, 0), runsAside);
-            QVERIFY(std::exchange(platform->progressInWait, 0) >
-                    0); // 9000 lines are read or written in a wait
+            // 9000 lines are read and written, and only while the wait cursor shows.
+            QVERIFY(std::exchange(platform->progressInWait, 0) > 0);
+            QCOMPARE(platform->progressOutsideWait, 0);
         };
         platform->browseAnswers = {path};
         Click("cmdLoadFile");
@@ -519,6 +521,33 @@ private slots:
         box->moveCursor(QTextCursor::End);
         Find("txtOutput")->setFocus();
         QCOMPARE(hints->cursorFlashTime(), blinking);
+    }
+
+    // While a command works its heavy part runs on another thread, clicks go
+    // nowhere, and once it has taken a while a modal progress dialog shows; all
+    // of it ends with the wait. The clipboard holds UTF-8 that pastes back exact.
+    void busyDesktop() {
+        QtPlatform desktop(window.get());
+        int clicks = 0;
+        connect(Find<QPushButton>("cmdClear"), &QPushButton::clicked, [&clicks] { ++clicks; });
+        desktop.BeginWait();
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        bool aside = false;
+        desktop.RunAside([&aside] {
+            QThread::msleep(600);
+            aside = QThread::currentThread() != QCoreApplication::instance()->thread();
+        });
+        QVERIFY(aside);
+        auto* progress = window->findChild<QProgressDialog*>();
+        QVERIFY(progress && progress->isVisible() && progress->isModal());
+        Click("cmdClear");
+        QCOMPARE(clicks, 0);
+        desktop.EndWait();
+        QVERIFY(!window->findChild<QProgressDialog*>() && !QApplication::overrideCursor());
+        Click("cmdClear");
+        QCOMPARE(clicks, 1);
+        desktop.SetClipboardText("a\r\n\u00e9");
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("a\r\n\u00e9"));
     }
 
     void about() {

@@ -49,9 +49,10 @@ public:
 
     int waitDepth = 0;
     int waitsBegun = 0;
-    // Work run aside and progress reports, each counted only inside a wait.
+    // Work run aside inside a wait, and progress reports inside and outside one.
     int runsAsideInWait = 0;
     int progressInWait = 0;
+    int progressOutsideWait = 0;
 
     void ClearClipboard() override {
         clipboard.reset();
@@ -100,7 +101,7 @@ public:
         ++waitsBegun;
     }
     void EndWait() override { --waitDepth; }
-    void ReportProgress(double) override { progressInWait += waitDepth > 0; }
+    void ReportProgress(double) override { ++(waitDepth > 0 ? progressInWait : progressOutsideWait); }
     void RunAside(const std::function<void()>& work) override {
         runsAsideInWait += waitDepth > 0;
         work();
