@@ -8,7 +8,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     exit 1
 fi
 
-PACKAGES=(qt6-base-dev libgl-dev cmake g++ make fonts-dejavu-core fonts-liberation)
+PACKAGES=(qt6-base-dev qt6-svg-dev libgl-dev libcli11-dev qt6-wayland cmake g++ make fonts-dejavu-core fonts-liberation)
 
 source tools/install-packages.sh
 install_packages "${PACKAGES[@]}"

@@ -6,6 +6,8 @@
 #include "platform/platform.h"
 #include "ui_frmAbout.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QIcon>
 #include <QMouseEvent>
@@ -31,6 +33,36 @@ QIcon NoIcon() {
     return icon;
 }
 
+// The mail and web labels are links to a screen reader: their text is the name, the
+// accessible description holds the target, and pressing one opens it like a click.
+class LinkLabelAccessible : public QAccessibleWidget {
+public:
+    explicit LinkLabelAccessible(QLabel* label) : QAccessibleWidget(label, QAccessible::Link) {}
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Name)
+            return static_cast<QLabel*>(widget())->text();
+        return QAccessibleWidget::text(kind);
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& action) override {
+        if (action == pressAction())
+            emit static_cast<QLabel*>(widget())->linkActivated(widget()->accessibleDescription());
+    }
+};
+
+// Set in the form, before anything can ask for the label's accessible interface.
+constexpr char kLinkProperty[] = "accessibleLink";
+
+// A screen reader announces the About window as a dialog and its link labels as links.
+QAccessibleInterface* AboutAccessibleFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String(frmAbout::staticMetaObject.className()))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Dialog);
+    if (className == QLatin1String("QLabel") && object->property(kLinkProperty).toBool())
+        return new LinkLabelAccessible(static_cast<QLabel*>(object));
+    return nullptr;
+}
+
 QString AboutTitle() {
     return QStringLiteral("About ") + QString::fromUtf8(kAppTitle);
 }
@@ -48,6 +80,8 @@ frmAbout::frmAbout(Platform& platform, QWidget* mainWindow)
     : QWidget(mainWindow), ui_(std::make_unique<Ui::frmAbout>()), platform_(platform),
       mainWindow_(mainWindow) {
     Q_ASSERT(mainWindow);
+    static const bool accessibleFactory = (QAccessible::installFactory(AboutAccessibleFactory), true);
+    Q_UNUSED(accessibleFactory);
     ui_->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     // A dialog-type window stays above the main window; no minimise or maximise.
@@ -60,6 +94,10 @@ frmAbout::frmAbout(Platform& platform, QWidget* mainWindow)
     ui_->lblWebsite->setText(QString::fromUtf8(kWebAddress));
     ui_->lblMail->installEventFilter(this);
     ui_->lblWebsite->installEventFilter(this);
+    ui_->lblMail->setAccessibleDescription(QString::fromUtf8("mailto:") + kMailAddress);
+    ui_->lblWebsite->setAccessibleDescription(QString::fromUtf8(kWebAddress));
+    connect(ui_->lblMail, &QLabel::linkActivated, this, &frmAbout::lblMail_Click);
+    connect(ui_->lblWebsite, &QLabel::linkActivated, this, &frmAbout::lblWebsite_Click);
 
     connect(ui_->cmdClose, &QPushButton::clicked, this, &frmAbout::cmdClose_Click);
     connect(qApp, &QApplication::focusChanged, this,

@@ -214,6 +214,9 @@ void frmTool::Form_Load() {
 // never above that area's top; a screen narrower than the window still leaves it
 // partly off its left side.
 void frmTool::PlaceWindow() {
+    // A Wayland client cannot place its own window; the compositor does.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return;
     const QScreen& screen = *this->screen();
     const QRect whole = screen.geometry();
     const QRect free = screen.availableGeometry();

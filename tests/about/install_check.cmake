@@ -19,6 +19,8 @@ run_checked("cmake --install" "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --pref
 
 set(expected
     bin/quillvane
+    bin/quillvane-convert
+    share/man/man1/quillvane-convert.1.gz
     share/applications/org.example.quillvane.desktop
     share/metainfo/org.example.quillvane.metainfo.xml
     share/icons/hicolor/16x16/apps/quillvane.png

@@ -3,6 +3,7 @@
 #include "files/text_reader.h"
 #include "files/text_writer.h"
 #include "tests/platform/fake_platform.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@
 #include <set>
 
 #include <grp.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -24,28 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FakePlatform;
-
-// A private folder for real files, removed afterwards.
-class TempDir {
-public:
-    TempDir() {
-        // No "." in the name: the load command treats a dotless path specially.
-        std::string name = (fs::temp_directory_path() / "quillvane-files-XXXXXX").string();
-        ::mkdtemp(name.data()); // on failure the Xs stay, and permissions() throws
-        path_ = name;
-        fs::permissions(path_, fs::perms(0755)); // open to the unprivileged child below
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using testing::TempDir;
 
 void WriteBytes(const std::string& path, const std::string& bytes, int mode = 0644) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -84,14 +63,15 @@ TEST(LoadFileCommandTest, ReactsToWhatTheDialogReturns) {
         std::string chosen;
         std::optional<std::string> text;
         std::string shown;
+        int waits; // the wait cursor is up while a file is read
     } cases[] = {
-        {"", std::nullopt, ""}, // cancelled: Save as then offers a folder again
-        {dir / "big.txt", std::string(3 << 20, 'x') + "\r\n", ""}, // longer than one read
-        {dir / "site", std::nullopt, "Quillvane|You have to select a file!|0\n"},
-        {dir / "site.d/README", "readme\r\n", ""}, // the "." is looked for in the whole path
-        {dir / "site.d", std::nullopt, notFound},
-        {dir / "gone.txt", std::nullopt, notFound},
-        {dir / "pipe.txt", std::nullopt, notFound}, // reading it would never end
+        {"", std::nullopt, "", 0}, // cancelled: Save as then offers a folder again
+        {dir / "big.txt", std::string(3 << 20, 'x') + "\r\n", "", 1}, // longer than one read
+        {dir / "site", std::nullopt, "Quillvane|You have to select a file!|0\n", 0},
+        {dir / "site.d/README", "readme\r\n", "", 1}, // the "." is looked for in the whole path
+        {dir / "site.d", std::nullopt, notFound, 1},
+        {dir / "gone.txt", std::nullopt, notFound, 1},
+        {dir / "pipe.txt", std::nullopt, notFound, 1}, // reading it would never end
     };
     for (const auto& c : cases) {
         FakePlatform platform;
@@ -100,6 +80,9 @@ TEST(LoadFileCommandTest, ReactsToWhatTheDialogReturns) {
         EXPECT_EQ(LoadFileCommand(platform, loadedFile), c.text) << c.chosen;
         EXPECT_EQ(loadedFile, c.chosen); // also when nothing loads
         EXPECT_EQ(Shown(platform), c.shown) << c.chosen;
+        EXPECT_EQ(platform.browsePrompts, std::vector<std::string>{"Choose a html or text file to import"});
+        EXPECT_EQ(platform.waitsBegun, c.waits) << c.chosen;
+        EXPECT_EQ(platform.waitDepth, 0) << c.chosen;
     }
 }
 
@@ -122,27 +105,28 @@ TEST(DefaultSavePathTest, WritableProgramFolderThenDocumentsThenHome) {
     }
 }
 
-TEST(SaveOutputCommandTest, EmptyAnswerIsRefused) {
-    FakePlatform platform; // an empty queue answers like a cancel
-    SaveOutputCommand(platform, "", "text");
-    EXPECT_EQ(Shown(platform), "Quillvane|You have to enter a path and filename!|0\n");
-}
-
-TEST(SaveOutputCommandTest, ReplacesOnlyAfterYesKeepingLinksAndPermissions) {
+// Replaces a file only after Yes, through its links, keeping its permissions; the
+// loaded file is offered.
+TEST(SaveOutputCommandTest, AsksForThePathAndBeforeReplacing) {
     const std::string text = "<?php\r\nEcho \"<p>caf\xC3\xA9</p>\";\r\n?>"; // saved byte for byte
+    const std::string refused = "Quillvane|You have to enter a path and filename!|0\n";
     const struct {
-        const char* answer;
+        const char* answer; // nullptr: cancelled
         std::deque<bool> yes;
         const char* file;
         std::string content;
         fs::perms mode;
+        std::string shown;
     } cases[] = {
-        {"real/page.php", {false}, "real/page.php", "old", fs::perms(0754)},
-        {"real/page.php", {true}, "real/page.php", text, fs::perms(0754)},
-        {"link.php", {true}, "real/page.php", text, fs::perms(0754)},
-        {"real/new.php", {}, "real/new.php", text, fs::perms(0640)}, // as the umask says
+        {nullptr, {}, "real/page.php", "old", fs::perms(0754), refused},
+        {"", {}, "real/page.php", "old", fs::perms(0754), refused},
+        {"real/page.php", {false}, "real/page.php", "old", fs::perms(0754), ""},
+        {"real/page.php", {true}, "real/page.php", text, fs::perms(0754), ""},
+        {"link.php", {true}, "real/page.php", text, fs::perms(0754), ""},
+        {"real/new.php", {}, "real/new.php", text, fs::perms(0640), ""}, // as the umask says
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer != nullptr ? c.answer : "(cancelled)");
         const TempDir dir;
         fs::create_directory(dir / "real");
         WriteBytes(dir / "real/page.php", "old", 0754);
@@ -150,19 +134,30 @@ TEST(SaveOutputCommandTest, ReplacesOnlyAfterYesKeepingLinksAndPermissions) {
         fs::create_symlink("real/page.php", dir / "first.php");
         fs::create_symlink("first.php", dir / "link.php");
         FakePlatform platform;
-        platform.inputAnswers = {dir / c.answer};
+        if (c.answer != nullptr)
+            platform.inputAnswers = {*c.answer ? dir / c.answer : ""};
         platform.yesNoAnswers = c.yes;
         const mode_t oldMask = ::umask(027);
-        SaveOutputCommand(platform, dir / c.answer, text);
+        SaveOutputCommand(platform, dir / "real/page.php", text);
         ::umask(oldMask);
 
-        EXPECT_EQ(platform.inputs.at(0).defaultText, dir / c.answer); // the loaded file is offered
-        EXPECT_EQ(platform.questions.size(), c.yes.size()) << c.answer;
-        EXPECT_EQ(ReadBytes(dir / c.file), c.content) << c.answer;
-        EXPECT_EQ(fs::status(dir / c.file).permissions(), c.mode) << c.answer;
+        const auto& asked = platform.inputs.at(0);
+        EXPECT_EQ(
+            asked.title + "|" + asked.prompt + "|" + asked.defaultText,
+            "Save as|Enter path and filename to save to\r\nIf the file does not exist it will be created|" +
+                (dir / "real/page.php"));
+        EXPECT_EQ(platform.questions.size(), c.yes.size());
+        for (const auto& question : platform.questions)
+            EXPECT_EQ(question.title + "|" + question.text,
+                      "File already exists|This will overwrite the existing file! Continiue?");
+        EXPECT_EQ(Shown(platform), c.shown);
+        EXPECT_EQ(ReadBytes(dir / c.file), c.content);
+        EXPECT_EQ(fs::status(dir / c.file).permissions(), c.mode);
         EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir / "first.php")) &&
                     fs::is_symlink(fs::symlink_status(dir / "link.php")));
         EXPECT_EQ(Names(dir / "real"), (std::set<std::string>{"page.php", fs::path(c.file).filename()}));
+        EXPECT_EQ(platform.waitsBegun, c.content == text ? 1 : 0); // up while the file is written
+        EXPECT_EQ(platform.waitDepth, 0);
     }
 }
 

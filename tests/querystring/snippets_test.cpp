@@ -1,6 +1,6 @@
 #include "querystring/generate.h"
 #include "querystring/snippets.h"
-#include "tests/convert/lines.h"
+#include "tests/support/text.h"
 
 #include <gtest/gtest.h>
 
@@ -9,83 +9,72 @@ namespace {
 
 using testing::Lines;
 
-struct AspCase {
-    const char* name;
-    std::string request, newName, object, defaultValue;
-    bool declare, checkLength;
-    std::string expected;
-};
-
 TEST(RequestSnippetASP, WritesTheDeclarationAndTheRead) {
-    const AspCase cases[] = {
-        {"declare_plain", "id", "intID", "Request", "0", true, false,
-         Lines({"Dim intID", "intID = Request(\"id\")"})},
-        {"declare_checked", "page", "strPage", "Request.QueryString", "home", true, true,
+    const struct {
+        std::string request, newName, object, defaultValue;
+        bool declare, checkLength;
+        std::string expected;
+    } cases[] = {
+        {"id", "intID", "Request", "0", true, false, Lines({"Dim intID", "intID = Request(\"id\")"})},
+        {"page", "strPage", "Request.QueryString", "home", true, true,
          Lines({"Dim strPage", "If Len(Request.QueryString(\"page\")) = 0 Then", "   strPage = \"home\"",
                 "Else", "   strPage = Request.QueryString(\"page\")", "End if"})},
-        {"checked_empty_default", "name", "sName", "Request.Form", "", false, true,
-         Lines({"If Len(Request.Form(\"name\")) = 0 Then", "   sName = \"\"", "Else",
-                "   sName = Request.Form(\"name\")", "End if"})},
-        {"single_line", "user", "u", "Request.Form", "ignored", false, false, "u = Request.Form(\"user\")"},
-        {"all_empty", "", "", "Request", "", true, false, Lines({"Dim ", " = Request(\"\")"})},
-        {"quote_in_default_verbatim", "q", "v", "Request", "say \"hi\"", false, true,
-         Lines({"If Len(Request(\"q\")) = 0 Then", "   v = \"say \"hi\"\"", "Else", "   v = Request(\"q\")",
-                "End if"})},
+        {"user", "u", "Request.Form", "unused", false, false, "u = Request.Form(\"user\")"},
+        {"", "", "Request", "", true, false, Lines({"Dim ", " = Request(\"\")"})},
+        // Inserted verbatim: quotes are not doubled, spaces not trimmed.
+        {"a b", "v", "Request", "say \"hi\" ", false, true,
+         Lines({"If Len(Request(\"a b\")) = 0 Then", "   v = \"say \"hi\" \"", "Else",
+                "   v = Request(\"a b\")", "End if"})},
     };
-    for (const AspCase& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(RequestSnippetASP(c.request, c.newName, c.object, c.defaultValue, c.declare, c.checkLength),
-                  c.expected)
-            << c.name;
+                  c.expected);
 }
 
-struct PhpCase {
-    const char* name;
-    std::string request, newName, superGlobal, defaultValue, test;
-    std::string expected;
-};
-
+// The first branch assigns the default, so it must run when the variable is missing.
 TEST(RequestSnippetPHP, AssignsTheDefaultWhenTheVariableIsMissing) {
-    const PhpCase cases[] = {
-        {"isset_get", "id", "id", "GET", "1", "isset",
+    const struct {
+        std::string request, newName, superGlobal, defaultValue, test;
+        std::string expected;
+    } cases[] = {
+        {"id", "id", "GET", "1", "isset",
          Lines({"If(!isset($_GET['id'])){ ", "   $id = \"1\";", "}", "else{", "   $id = $_GET['id'];", "}"})},
-        {"empty_post", "email", "mail", "POST", "", "empty",
+        {"email", "mail", "POST", "", "empty",
          Lines({"If(empty($_POST['email'])){ ", "   $mail = \"\";", "}", "else{",
                 "   $mail = $_POST['email'];", "}"})},
-        {"isset_cookie", "lang", "language", "COOKIE", "en", "isset",
-         Lines({"If(!isset($_COOKIE['lang'])){ ", "   $language = \"en\";", "}", "else{",
-                "   $language = $_COOKIE['lang'];", "}"})},
-        {"all_empty", "", "", "GET", "", "isset",
+        {"it's", "v", "COOKIE", "a\"b", "is_null", // any other test is written as it is
+         Lines({"If(is_null($_COOKIE['it's'])){ ", "   $v = \"a\"b\";", "}", "else{",
+                "   $v = $_COOKIE['it's'];", "}"})},
+        {"", "", "GET", "", "isset",
          Lines({"If(!isset($_GET[''])){ ", "   $ = \"\";", "}", "else{", "   $ = $_GET[''];", "}"})},
-        {"quotes_verbatim", "it's", "v", "GET", "a\"b", "empty",
-         Lines({"If(empty($_GET['it's'])){ ", "   $v = \"a\"b\";", "}", "else{", "   $v = $_GET['it's'];",
-                "}"})},
     };
-    for (const PhpCase& c : cases)
-        EXPECT_EQ(RequestSnippetPHP(c.request, c.newName, c.superGlobal, c.defaultValue, c.test), c.expected)
-            << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(RequestSnippetPHP(c.request, c.newName, c.superGlobal, c.defaultValue, c.test), c.expected);
 }
 
-TEST(AppendRequestSnippet, AppendsSnippetAndOneEmptyLine) {
-    SnippetOptions options; // the panel's start settings
-    std::string box = AppendRequestSnippet("ASP", "id", "intID", "", "0", options);
-    EXPECT_EQ(box, Lines({"Dim intID", "intID = Request(\"id\")"}, true) + "\r\n");
-
-    options.checkLength = true;
-    options.requestObject = "Request.QueryString";
-    box = AppendRequestSnippet("ASP", "page", "strPage", box, "home", options);
-    EXPECT_EQ(box, Lines({"Dim intID", "intID = Request(\"id\")", "", "Dim strPage",
-                          "If Len(Request.QueryString(\"page\")) = 0 Then", "   strPage = \"home\"", "Else",
-                          "   strPage = Request.QueryString(\"page\")", "End if", ""},
-                         true));
-}
-
-TEST(AppendRequestSnippet, EveryCodeButExactlyAspGivesPhp) {
-    const SnippetOptions options;
-    const std::string php = RequestSnippetPHP("a", "b", "GET", "c", "isset") + "\r\n\r\n";
-    for (const char* code : {"PHPECHO", "PHPPRINT", "JavaScript", "JSP", "Perl", "asp", ""})
-        EXPECT_EQ(AppendRequestSnippet(code, "a", "b", "", "c", options), php) << code;
-    EXPECT_TRUE(IsAspLanguage("ASP"));
-    EXPECT_FALSE(IsAspLanguage("asp"));
+// "ASP" exactly gives the ASP snippet, every other code the PHP one; the panel's
+// settings reach the generator; the box keeps its text and gains an empty line.
+TEST(AppendRequestSnippet, AddsTheLanguagesSnippetAndAnEmptyLine) {
+    const SnippetOptions start, changed{"Request.Form", "POST", "empty", false, true};
+    const std::string aspStart = Lines({"Dim v", "v = Request(\"n\")"}, true);
+    const std::string aspChanged = Lines({"If Len(Request.Form(\"n\")) = 0 Then", "   v = \"d\"", "Else",
+                                          "   v = Request.Form(\"n\")", "End if"},
+                                         true);
+    const std::string phpStart =
+        Lines({"If(!isset($_GET['n'])){ ", "   $v = \"d\";", "}", "else{", "   $v = $_GET['n'];", "}"}, true);
+    const std::string phpChanged = Lines(
+        {"If(empty($_POST['n'])){ ", "   $v = \"d\";", "}", "else{", "   $v = $_POST['n'];", "}"}, true);
+    const struct {
+        const char* code;
+        const SnippetOptions& options;
+        std::string box, expected;
+    } cases[] = {
+        {"ASP", start, "", aspStart + "\r\n"},     {"ASP", changed, "x\r\n", "x\r\n" + aspChanged + "\r\n"},
+        {"PHPECHO", start, "", phpStart + "\r\n"}, {"Perl", changed, "x", "x" + phpChanged + "\r\n"},
+        {"asp", start, "", phpStart + "\r\n"},     {"", start, "", phpStart + "\r\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AppendRequestSnippet(c.code, "n", "v", c.box, "d", c.options), c.expected) << c.code;
 }
 
 } // namespace

@@ -9,336 +9,205 @@ namespace quillvane::roundtrip {
 
 namespace {
 
-struct ScriptError : std::runtime_error {
+struct Fault : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
+bool IsWordChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.';
 }
 
-struct Value {
-    bool isNumber = false;
-    long long number = 0;
-    std::string text;
+// A line ends at CR LF, CR or LF; one that ends in " _" goes on in the next.
+std::vector<std::string> LogicalLines(const std::string& code) {
+    std::vector<std::string> lines(1);
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        if (code[i] != '\r' && code[i] != '\n')
+            lines.back() += code[i];
+        else if (lines.back().ends_with(" _"))
+            lines.back().pop_back(), i += code.compare(i, 2, "\r\n") == 0;
+        else
+            lines.emplace_back(), i += code.compare(i, 2, "\r\n") == 0;
+    }
+    return lines;
+}
 
-    std::string Text() const { return isNumber ? std::to_string(number) : text; }
-};
-
-enum class TokenKind { String, Number, Name, Symbol, End };
-
-struct Token {
-    TokenKind kind = TokenKind::End;
-    std::string text; // a name in lower case, a string's value, a symbol
-};
-
-std::vector<Token> Tokenize(const std::string& line) {
-    std::vector<Token> tokens;
-    std::size_t i = 0;
-    while (i < line.size()) {
+// A string keeps its opening quote, so that it cannot pass for a name; a name is
+// in lower case, dots included ("request.form").
+std::vector<std::string> Tokens(const std::string& line) {
+    std::vector<std::string> tokens;
+    for (std::size_t i = 0; i < line.size(); ++i) {
         const char c = line[i];
-        if (c == ' ' || c == '\t') {
-            ++i;
-        } else if (c == '\'') {
-            break; // a comment to the end of the line
-        } else if (c == '"') {
-            std::string value;
-            for (++i;; ++i) {
-                if (i >= line.size())
-                    throw ScriptError("unterminated string literal");
-                if (line[i] == '"') {
-                    if (i + 1 < line.size() && line[i + 1] == '"') {
-                        value += '"';
-                        ++i;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                value += line[i];
-            }
-            tokens.push_back({TokenKind::String, value});
-        } else if (std::isdigit(static_cast<unsigned char>(c))) {
-            const std::size_t start = i;
-            while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])))
-                ++i;
-            tokens.push_back({TokenKind::Number, line.substr(start, i - start)});
-        } else if (std::isalpha(static_cast<unsigned char>(c))) {
-            const std::size_t start = i;
-            while (i < line.size() && (std::isalnum(static_cast<unsigned char>(line[i])) || line[i] == '_'))
-                ++i;
-            tokens.push_back({TokenKind::Name, Lower(line.substr(start, i - start))});
-        } else if (std::string_view("&=(),.").find(c) != std::string_view::npos) {
-            tokens.push_back({TokenKind::Symbol, std::string(1, c)});
-            ++i;
-        } else {
-            throw ScriptError("unexpected character '" + std::string(1, c) + "'");
+        if (c == '"') {
+            tokens.emplace_back("\"");
+            for (++i; i < line.size() && (line[i] != '"' || line.compare(i, 2, "\"\"") == 0); ++i)
+                tokens.back() += line[i += line[i] == '"']; // a doubled quote stands for one
+            if (i == line.size())
+                throw Fault("unterminated string");
+        } else if (IsWordChar(c)) {
+            tokens.emplace_back();
+            for (; i < line.size() && IsWordChar(line[i]); ++i)
+                tokens.back() += static_cast<char>(std::tolower(static_cast<unsigned char>(line[i])));
+            --i;
+        } else if (c == '&' || c == '=' || c == '(' || c == ')') {
+            tokens.emplace_back(1, c);
+        } else if (c != ' ' && c != '\t') {
+            throw Fault("unexpected character '" + std::string(1, c) + "'");
         }
     }
-    tokens.push_back({TokenKind::End, ""});
     return tokens;
 }
 
-// A physical line ends at CR LF, CR or LF; one that ends with a space and "_"
-// continues on the next.
-std::vector<std::string> LogicalLines(const std::string& code) {
-    std::vector<std::string> physical;
-    std::string line;
-    for (std::size_t i = 0; i < code.size(); ++i) {
-        if (code[i] == '\r' || code[i] == '\n') {
-            if (code[i] == '\r' && i + 1 < code.size() && code[i + 1] == '\n')
-                ++i;
-            physical.push_back(line);
-            line.clear();
-        } else {
-            line += code[i];
-        }
-    }
-    physical.push_back(line);
-
-    std::vector<std::string> logical;
-    std::string pending;
-    for (std::string& part : physical) {
-        const std::size_t last = part.find_last_not_of(" \t");
-        const bool continues = last != std::string::npos && part[last] == '_' &&
-                               (last == 0 || part[last - 1] == ' ' || part[last - 1] == '\t');
-        if (continues) {
-            pending += part.substr(0, last) + " ";
-            continue;
-        }
-        logical.push_back(pending + part);
-        pending.clear();
-    }
-    if (!pending.empty())
-        throw ScriptError("line continuation at the end of the script");
-    return logical;
-}
-
-class Interpreter {
+class Script {
 public:
-    Interpreter(const std::map<std::string, std::string>& variables, const AspRequest& request)
-        : request_(request) {
-        for (const auto& [name, value] : variables)
-            variables_[Lower(name)] = Value{false, 0, value};
-    }
+    explicit Script(const AspEnvironment& environment) : environment_(environment) {}
 
-    void RunBlock(const std::string& code) {
-        for (const std::string& line : LogicalLines(code))
-            RunStatement(Tokenize(line));
-    }
-
-    void Finish() const {
-        if (!branches_.empty())
-            throw ScriptError("If without End If");
+    void Run(const std::string& code) {
+        for (const std::string& line : LogicalLines(code)) {
+            tokens_ = Tokens(line);
+            at_ = 0;
+            if (!tokens_.empty())
+                Statement();
+            if (at_ != tokens_.size())
+                throw Fault("unexpected '" + tokens_[at_] + "'");
+        }
     }
 
     std::string output;
+    std::vector<std::pair<bool, bool>> branches; // per open If: its condition, whether in Else
 
 private:
-    struct Branch {
-        bool outerActive;
-        bool condition;
-        bool inElse = false;
-        bool Active() const { return outerActive && (inElse ? !condition : condition); }
-    };
-
-    bool Active() const { return branches_.empty() || branches_.back().Active(); }
-
-    const Token& Peek() const { return tokens_[at_]; }
-    bool Accept(TokenKind kind, const std::string& text) {
-        if (Peek().kind != kind || Peek().text != text)
-            return false;
-        ++at_;
-        return true;
+    std::string Next() {
+        if (at_ == tokens_.size())
+            throw Fault("the statement ends too early");
+        return tokens_[at_++];
     }
-    void Expect(TokenKind kind, const std::string& text) {
-        if (!Accept(kind, text))
-            throw ScriptError("expected '" + text + "', found '" + Peek().text + "'");
+    void Expect(const std::string& token) {
+        if (Next() != token)
+            throw Fault("expected '" + token + "', found '" + tokens_[at_ - 1] + "'");
     }
-    std::string ExpectName() {
-        if (Peek().kind != TokenKind::Name)
-            throw ScriptError("expected a name, found '" + Peek().text + "'");
-        return tokens_[at_++].text;
+    std::string Name() {
+        const std::string name = Next();
+        if (!std::isalpha(static_cast<unsigned char>(name[0])))
+            throw Fault("expected a name, found '" + name + "'");
+        return name;
     }
-    void ExpectEnd() const {
-        if (Peek().kind != TokenKind::End)
-            throw ScriptError("expected the end of the statement, found '" + Peek().text + "'");
+    bool Active() const {
+        return std::all_of(branches.begin(), branches.end(), [](auto b) { return b.first != b.second; });
     }
 
-    void RunStatement(std::vector<Token> tokens) {
-        tokens_ = std::move(tokens);
-        at_ = 0;
-        if (Peek().kind == TokenKind::End)
-            return;
-        const bool active = Active();
-        if (Accept(TokenKind::Name, "if")) {
-            const Value condition = Comparison(active);
-            Expect(TokenKind::Name, "then");
-            ExpectEnd();
-            branches_.push_back({active, active && condition.isNumber && condition.number != 0});
-            return;
-        }
-        if (Accept(TokenKind::Name, "else")) {
-            ExpectEnd();
-            if (branches_.empty() || branches_.back().inElse)
-                throw ScriptError("Else without If");
-            branches_.back().inElse = true;
+    void Statement() {
+        if (tokens_[0] == "if" || tokens_[0] == "else" || tokens_[0] == "end") {
+            const std::string word = Next();
+            if (word == "if") {
+                const std::string left = Expression();
+                Expect("=");
+                branches.emplace_back(left == Expression(), false);
+                Expect("then");
+            } else if (branches.empty() || (word == "else" && branches.back().second)) {
+                throw Fault(word + " without If");
+            } else if (word == "else") {
+                branches.back().second = true;
+            } else {
+                Expect("if");
+                branches.pop_back();
+            }
             return;
         }
-        if (Accept(TokenKind::Name, "end")) {
-            Expect(TokenKind::Name, "if");
-            ExpectEnd();
-            if (branches_.empty())
-                throw ScriptError("End If without If");
-            branches_.pop_back();
-            return;
+        if (tokens_[0] == "dim") {
+            ++at_;
+            variables_.try_emplace(Name());
+        } else if (tokens_[0] == "response.write") {
+            ++at_;
+            const std::string value = Expression();
+            output += Active() ? value : "";
+        } else {
+            const std::string name = Name();
+            Expect("=");
+            const std::string value = Expression();
+            if (Active())
+                variables_[name] = value;
         }
-        if (Accept(TokenKind::Name, "dim")) {
-            const std::string name = ExpectName();
-            ExpectEnd();
-            if (active)
-                variables_.try_emplace(name);
-            return;
-        }
-        const std::string name = ExpectName();
-        if (name == "response") {
-            Expect(TokenKind::Symbol, ".");
-            Expect(TokenKind::Name, "write");
-            const Value value = Concatenation(active);
-            ExpectEnd();
-            if (active)
-                output += value.Text();
-            return;
-        }
-        Expect(TokenKind::Symbol, "=");
-        const Value value = Concatenation(active);
-        ExpectEnd();
-        if (active)
-            variables_[name] = value;
     }
 
-    // Only an If condition compares; elsewhere "=" is an assignment.
-    Value Comparison(bool active) {
-        const Value left = Concatenation(active);
-        if (!Accept(TokenKind::Symbol, "="))
-            return left;
-        const Value right = Concatenation(active);
-        const bool equal =
-            left.isNumber && right.isNumber ? left.number == right.number : left.Text() == right.Text();
-        return Value{true, equal ? -1 : 0, ""}; // VBScript's True is -1
-    }
-
-    Value Concatenation(bool active) {
-        Value value = Operand(active);
-        while (Accept(TokenKind::Symbol, "&"))
-            value = Value{false, 0, value.Text() + Operand(active).Text()};
+    std::string Expression() {
+        std::string value = Operand();
+        while (at_ < tokens_.size() && tokens_[at_] == "&")
+            ++at_, value += Operand();
         return value;
     }
 
-    Value Operand(bool active) {
-        const Token token = Peek();
-        if (token.kind == TokenKind::String || token.kind == TokenKind::Number) {
-            ++at_;
-            if (token.kind == TokenKind::String)
-                return Value{false, 0, token.text};
-            return Value{true, std::stoll(token.text), ""};
-        }
-        if (Accept(TokenKind::Symbol, "(")) {
-            const Value inner = Comparison(active);
-            Expect(TokenKind::Symbol, ")");
+    std::string Operand() {
+        const std::string token = Next();
+        if (token[0] == '"')
+            return token.substr(1);
+        if (std::isdigit(static_cast<unsigned char>(token[0])))
+            return token;
+        if (token == "(") {
+            const std::string inner = Expression();
+            Expect(")");
             return inner;
         }
-        std::string name = ExpectName();
-        while (Accept(TokenKind::Symbol, "."))
-            name += "." + ExpectName();
-        std::vector<Value> arguments;
-        const bool call = Accept(TokenKind::Symbol, "(");
-        if (call) {
-            if (!Accept(TokenKind::Symbol, ")")) {
-                do
-                    arguments.push_back(Comparison(active));
-                while (Accept(TokenKind::Symbol, ","));
-                Expect(TokenKind::Symbol, ")");
-            }
-        }
-        if (!active)
-            return {};
-        return Evaluate(name, call, arguments);
+        --at_;
+        const std::string name = Name();
+        if (at_ == tokens_.size() || tokens_[at_] != "(")
+            return Variable(name);
+        ++at_;
+        const std::string argument = Expression();
+        Expect(")");
+        return Call(name, argument);
     }
 
-    Value Evaluate(const std::string& name, bool call, const std::vector<Value>& arguments) {
-        if (!call) {
-            if (name == "vbnewline" || name == "vbcrlf")
-                return Value{false, 0, "\r\n"};
-            const auto found = variables_.find(name);
-            if (found == variables_.end())
-                throw ScriptError("variable is undefined: '" + name + "'");
-            return found->second;
-        }
-        if (arguments.size() != 1)
-            throw ScriptError("wrong number of arguments for '" + name + "'");
-        const std::string argument = arguments[0].Text();
-        if (name == "len") {
-            long long characters = 0;
-            for (const char c : argument) // UTF-8: count the bytes that start a character
-                characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-            return Value{true, characters, ""};
-        }
-        // Request("x") looks through the collections in this order; a missing variable reads as empty.
-        const auto lookUp = [&](const std::map<std::string, std::string>& collection) -> const std::string* {
-            const auto found = collection.find(argument);
-            return found == collection.end() ? nullptr : &found->second;
-        };
-        const std::string* found = nullptr;
-        if (name == "request")
-            for (const auto* collection : {&request_.queryString, &request_.form, &request_.cookies})
-                if (found == nullptr)
-                    found = lookUp(*collection);
-        if (name == "request.querystring")
-            found = lookUp(request_.queryString);
-        else if (name == "request.form")
-            found = lookUp(request_.form);
-        else if (name == "request.cookies")
-            found = lookUp(request_.cookies);
-        else if (name != "request")
-            throw ScriptError("unknown function '" + name + "'");
-        return Value{false, 0, found != nullptr ? *found : ""};
+    std::string Variable(const std::string& name) const {
+        if (name == "vbnewline")
+            return "\r\n";
+        if (variables_.count(name) == 0 && environment_.variables.count(name) == 0)
+            throw Fault("variable is undefined: '" + name + "'");
+        return variables_.count(name) != 0 ? variables_.at(name) : environment_.variables.at(name);
     }
 
-    std::map<std::string, Value> variables_;
-    const AspRequest& request_;
-    std::vector<Branch> branches_;
-    std::vector<Token> tokens_;
+    // Request("x") looks through the query string, the form and the cookies, in this
+    // order; a request variable that is not there reads as empty.
+    std::string Call(const std::string& name, const std::string& argument) const {
+        if (name == "len") // in characters: count the UTF-8 bytes that start one
+            return std::to_string(
+                std::count_if(argument.begin(), argument.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+        if (name != "request" && name != "request.querystring" && name != "request.form")
+            throw Fault("unknown function '" + name + "'");
+        for (const char* collection : {"querystring", "form", "cookies"}) {
+            const auto values = environment_.request.find(collection);
+            if ((name == "request" || name == std::string("request.") + collection) &&
+                values != environment_.request.end() && values->second.count(argument) != 0)
+                return values->second.at(argument);
+        }
+        return "";
+    }
+
+    const AspEnvironment& environment_;
+    std::map<std::string, std::string> variables_;
+    std::vector<std::string> tokens_;
     std::size_t at_ = 0;
 };
 
 } // namespace
 
-AspRun RunAspPage(const std::string& page, const std::map<std::string, std::string>& variables,
-                  const AspRequest& request) {
-    Interpreter interpreter(variables, request);
-    AspRun run;
+std::string RunAspPage(const std::string& page, const AspEnvironment& environment) {
+    Script script(environment);
     try {
         std::size_t at = 0;
-        // The server ends a script block at the first "%>", whatever the script around it means.
-        for (std::size_t open; (open = page.find("<%", at)) != std::string::npos;) {
-            interpreter.output += page.substr(at, open - at);
-            const std::size_t close = page.find("%>", open + 2);
-            if (close == std::string::npos)
-                throw ScriptError("script block without %>");
-            interpreter.RunBlock(page.substr(open + 2, close - open - 2));
-            at = close + 2;
+        // The server ends a script block at the first "%>", whatever the script means.
+        for (std::size_t open; (open = page.find("<%", at)) != std::string::npos; at += 2) {
+            script.output += page.substr(at, open - at);
+            if ((at = page.find("%>", open + 2)) == std::string::npos)
+                throw Fault("a script block without %>");
+            script.Run(page.substr(open + 2, at - open - 2));
         }
-        interpreter.output += page.substr(at);
-        interpreter.Finish();
-        run.ok = true;
-    } catch (const ScriptError& error) {
-        run.error = error.what();
+        script.output += page.substr(at);
+        if (!script.branches.empty())
+            throw Fault("If without End If");
+    } catch (const Fault& fault) {
+        return script.output + "[error: " + fault.what() + "]";
     }
-    run.output = interpreter.output;
-    return run;
+    return script.output;
 }
 
 } // namespace quillvane::roundtrip

@@ -1,32 +1,24 @@
 #pragma once
 
-// No VBScript interpreter runs here, so the ASP round trip runs the generated
-// pages on this one: literal text outside the script blocks, and inside them the
-// part of VBScript that the converter and the snippet generator write
-// (Response.Write, string literals, &, vbNewLine, the _ line continuation, Dim,
-// assignment, If Len(...) = 0 Then / Else / End If, the Request collections).
-// Anything else, an unknown variable included, is an error, not a guess.
+// No VBScript interpreter runs here, so the ASP round trip runs its pages on this
+// one: literal text outside the script blocks, and inside them just the VBScript
+// that the converter and the snippet generator write (Response.Write, string
+// literals, &, vbNewLine, the " _" continuation, Dim, assignment, If ... = ... Then,
+// Else, End If, Len and the Request collections). Anything else, an undefined
+// variable included, is an error, never a guess.
 
 #include <map>
 #include <string>
 
 namespace quillvane::roundtrip {
 
-// The collections a page reads request variables from.
-struct AspRequest {
-    std::map<std::string, std::string> queryString;
-    std::map<std::string, std::string> form;
-    std::map<std::string, std::string> cookies;
+struct AspEnvironment {
+    std::map<std::string, std::string> variables; // names in lower case
+    // "querystring", "form" or "cookies" -> request variable -> value
+    std::map<std::string, std::map<std::string, std::string>> request;
 };
 
-struct AspRun {
-    bool ok = false;
-    std::string output; // what the page wrote, up to the error if there is one
-    std::string error;
-};
-
-// Runs `page` with `variables` defined beforehand (names compare without regard to case).
-AspRun RunAspPage(const std::string& page, const std::map<std::string, std::string>& variables,
-                  const AspRequest& request = {});
+// What the page wrote; at an error, what it wrote until then and "[error: why]".
+std::string RunAspPage(const std::string& page, const AspEnvironment& environment);
 
 } // namespace quillvane::roundtrip
