@@ -46,14 +46,15 @@ cpu_ms_since() { echo $((($(cpu_ticks "$APP_PID") - $1) * 1000 / HZ)); }
 # The program's user + system time in clock ticks.
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
 
-# Waits until the process has added no CPU time for IDLE_MS; prints the time of
-# its last busy tick (ms since the epoch).
+# Waits until the process has added no CPU time for IDLE_MS, or at most MAX_MS;
+# prints the time of its last busy tick (ms since the epoch).
 wait_idle() {
-    local pid="$1" last ticks busy_at quiet_since
+    local pid="$1" max_ms="${2:-600000}" last ticks busy_at quiet_since started
     last=$(cpu_ticks "$pid")
     busy_at=$(now_ms)
+    started=$busy_at
     quiet_since=$busy_at
-    while :; do
+    while [ $(($(now_ms) - started)) -lt "$max_ms" ]; do
         sleep 0.02
         ticks=$(cpu_ticks "$pid")
         if [ "$ticks" != "$last" ]; then
@@ -65,6 +66,7 @@ wait_idle() {
             return
         fi
     done
+    echo "$busy_at"
 }
 
 start_program() {
@@ -214,7 +216,7 @@ bench_line() {
     for key in x y z; do
         t0=$(now_ms)
         xdotool key "$key"
-        typed=$(($(wait_idle "$APP_PID") - t0))
+        typed=$(($(wait_idle "$APP_PID" 20000) - t0))
         [ "$typed" -gt "$worst" ] && worst=$typed
     done
     stop_program
