@@ -9,7 +9,9 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <string_view>
+#include <utility>
 
 namespace quillvane {
 
@@ -148,22 +150,58 @@ std::string ReadBoxText(const QPlainTextEdit& box, const ProgressFn& progress) {
     return text;
 }
 
-// Piece by piece, so that the window can paint in between; each piece joins the
-// edit before it, so that one undo takes back the whole replacement.
-void WriteBoxText(QPlainTextEdit& box, const std::string& text, const ProgressFn& progress) {
-    QTextCursor cursor(box.document());
-    cursor.beginEditBlock();
-    cursor.select(QTextCursor::Document);
-    cursor.removeSelectedText();
-    cursor.endEditBlock();
-    for (std::size_t pos = 0; pos < text.size();) {
-        Report(progress, static_cast<double>(pos) / static_cast<double>(text.size()));
-        const std::size_t end = PieceEnd(text, pos);
-        cursor.joinPreviousEditBlock();
-        cursor.insertText(QString::fromUtf8(text.data() + pos, static_cast<qsizetype>(end - pos)));
-        cursor.endEditBlock();
-        pos = end;
+// Piece by piece, so that the window can paint in between; each edit after the
+// first joins the one before, so that one undo takes back the whole replacement.
+namespace {
+
+class PieceEditor {
+public:
+    explicit PieceEditor(QTextDocument& document) : cursor_(&document) {}
+
+    // From the end back, so that what is left never moves.
+    void RemoveAll(const ProgressFn& progress) {
+        const double total = cursor_.document()->characterCount();
+        for (int end = cursor_.document()->characterCount() - 1; end > 0;) {
+            const int start = std::max(0, end - static_cast<int>(kChunkBytes));
+            cursor_.setPosition(start);
+            cursor_.setPosition(end, QTextCursor::KeepAnchor);
+            Edit([this] { cursor_.removeSelectedText(); });
+            end = start;
+            Report(progress, (total - end) / total / 2);
+        }
     }
+
+    void Insert(std::string_view text, const ProgressFn& progress) {
+        cursor_.movePosition(QTextCursor::End);
+        for (std::size_t pos = 0; pos < text.size();) {
+            const std::size_t end = PieceEnd(text, pos);
+            const QString piece = QString::fromUtf8(text.data() + pos, static_cast<qsizetype>(end - pos));
+            Edit([&] { cursor_.insertText(piece); });
+            pos = end;
+            Report(progress, 0.5 + static_cast<double>(pos) / static_cast<double>(text.size()) / 2);
+        }
+    }
+
+private:
+    template <typename Change> void Edit(const Change& change) {
+        if (std::exchange(started_, true))
+            cursor_.joinPreviousEditBlock();
+        else
+            cursor_.beginEditBlock();
+        change();
+        cursor_.endEditBlock();
+    }
+
+    QTextCursor cursor_;
+    bool started_ = false; // the first edit must not join the user's last one
+};
+
+} // namespace
+
+void WriteBoxText(QPlainTextEdit& box, const std::string& text, const ProgressFn& progress) {
+    PieceEditor editor(*box.document());
+    editor.RemoveAll(progress);
+    editor.Insert(text, progress);
     box.moveCursor(QTextCursor::Start);
 }
 
