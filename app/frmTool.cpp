@@ -17,8 +17,13 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenuBar>
+#include <QProxyStyle>
 #include <QScreen>
+#include <QShortcut>
+#include <QStyleOptionMenuItem>
 
+#include <algorithm>
 #include <initializer_list>
 #include <utility>
 
@@ -81,6 +86,30 @@ void SelectOption(QButtonGroup& group, int index) {
     group.button(index)->click();
 }
 
+// The menu bar as the keyboard reaches it: Alt steps into it, and the entry the
+// arrow keys reach is highlighted as it is under the mouse, not only once its
+// menu is open.
+class MenuBarStyle final : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_MenuBar_AltKeyNavigation)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+        if (element == CE_MenuBarItem && item != nullptr && (item->state & State_Selected)) {
+            QStyleOptionMenuItem reached(*item);
+            reached.state |= State_Sunken;
+            QProxyStyle::drawControl(element, &reached, painter, widget);
+            return;
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
+
 QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -104,6 +133,7 @@ frmTool::frmTool(Platform& platform, QWidget* parent)
                    ~Qt::WindowMinMaxButtonsHint);
     setFixedSize(sizeHint());
 
+    SetUpMenuKeys();
     ConnectHandlers();
     Form_Load();
     ui->txtInput->setFocus();
@@ -131,6 +161,15 @@ void frmTool::ApplyFonts() {
          ui->optQueryASP_2, ui->chkDim, ui->optSuperGlobal_0, ui->optSuperGlobal_1, ui->optSuperGlobal_2});
     use(FontKind::SansSerif8Bold,
         {ui->lblInput, ui->lblOutput, ui->lblGlobal, ui->Label1, ui->Label4, ui->Label2, ui->lblGet});
+}
+
+void frmTool::SetUpMenuKeys() {
+    auto* menuStyle = new MenuBarStyle;
+    menuStyle->setParent(this);
+    ui->menubar->setStyle(menuStyle);
+    // F10 opens the first menu, as on most desktops.
+    connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this,
+            [this] { ui->menubar->setActiveAction(ui->mnuFile->menuAction()); });
 }
 
 void frmTool::ConnectHandlers() {
@@ -169,15 +208,24 @@ void frmTool::Form_Load() {
     ToolSettings.RequestObject = "Request";
 }
 
-// The outer right edge goes 1000 twips from the screen's right edge; nothing
-// clamps it, so a narrow screen leaves the window partly off its left side.
+// The outer right edge goes 1000 twips from the screen's right edge and the top
+// as far down. Where that would reach past the area the desktop leaves free (a
+// panel, a small screen), the window moves up and left just enough to fit, but
+// never above that area's top; a screen narrower than the window still leaves it
+// partly off its left side.
 void frmTool::PlaceWindow() {
     // A Wayland client cannot place its own window; the compositor does.
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         return;
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    const int outerWidth = frameGeometry().width();
-    move(screen.x() + screen.width() - outerWidth - kEdgeGapPixels, screen.y() + kEdgeGapPixels);
+    const QScreen& screen = *this->screen();
+    const QRect whole = screen.geometry();
+    const QRect free = screen.availableGeometry();
+    const QSize outer = frameGeometry().size();
+    const int left = std::min(whole.x() + whole.width() - outer.width() - kEdgeGapPixels,
+                              free.x() + free.width() - outer.width());
+    const int top =
+        std::max(std::min(whole.y() + kEdgeGapPixels, free.y() + free.height() - outer.height()), free.y());
+    move(left, top);
 }
 
 // The window manager adds its frame only after the window is shown, and until
@@ -245,21 +293,28 @@ void frmTool::optHTMLto_Click(int index) {
     }
 }
 
+ProgressFn frmTool::Progress() {
+    return [this](double done) { platform_.ReportProgress(done); };
+}
+
 void frmTool::cmdConvert_Click() {
-    const std::string input = ReadBoxText(*ui->txtInput);
+    const WaitCursor wait(platform_);
+    std::string input = ReadBoxText(*ui->txtInput, Progress());
     ToolSettings.SingleStatement = CountsAsChecked(*ui->chkSingleRow);
     ToolSettings.PreserveEmptyLines = CountsAsChecked(*ui->chkPresEmpty);
     ToolSettings.PreserveTabs = CountsAsChecked(*ui->chkTabs);
-    WaitCursor wait(platform_);
-    const std::optional<std::string> output = ConvertForLanguage(
-        ToolSettings.LanguageCode, input,
-        {ToolSettings.SingleStatement, ToolSettings.PreserveEmptyLines, ToolSettings.PreserveTabs});
+    const ConversionFlags flags{ToolSettings.SingleStatement, ToolSettings.PreserveEmptyLines,
+                                ToolSettings.PreserveTabs};
+    std::optional<std::string> output;
+    platform_.RunAside(
+        [&] { output = ConvertForLanguage(ToolSettings.LanguageCode, std::move(input), flags); });
     if (output)
-        WriteBoxText(*ui->txtOutput, *output);
+        WriteBoxText(*ui->txtOutput, *output, Progress());
 }
 
 void frmTool::cmdClear_Click() {
-    WriteBoxText(*ui->txtInput, std::string());
+    const WaitCursor wait(platform_);
+    WriteBoxText(*ui->txtInput, std::string(), Progress());
 }
 
 void frmTool::cmdSelCopy_Click() {
@@ -272,17 +327,18 @@ void frmTool::cmdLoadFile_Click() {
         return;
     // Laying out a large file in the box takes longer than reading it.
     const WaitCursor wait(platform_);
-    WriteBoxText(*ui->txtInput, *text);
+    WriteBoxText(*ui->txtInput, *text, Progress());
 }
 
 void frmTool::cmdSave_Click() {
-    SaveOutputCommand(platform_, LoadedFile, ReadBoxText(*ui->txtOutput));
+    SaveOutputCommand(platform_, LoadedFile, [this] { return ReadBoxText(*ui->txtOutput, Progress()); });
 }
 
 void frmTool::CopyWholeBox(QPlainTextEdit& box) {
+    const WaitCursor wait(platform_);
     box.setFocus();
     SelectWholeText(box);
-    const std::string text = ReadBoxText(box);
+    const std::string text = ReadBoxText(box, Progress());
     platform_.ClearClipboard();
     platform_.SetClipboardText(text);
 }
@@ -374,7 +430,8 @@ void frmTool::cmdAdd_Click() {
 }
 
 void frmTool::cmdClearGet_Click() {
-    WriteBoxText(*ui->txtGet, std::string());
+    const WaitCursor wait(platform_);
+    WriteBoxText(*ui->txtGet, std::string(), Progress());
 }
 
 void frmTool::cmdSelCopy2_Click() {

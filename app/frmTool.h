@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -80,12 +81,15 @@ protected:
 
 private:
     void ApplyFonts();
+    void SetUpMenuKeys();
     void ConnectHandlers();
     void PlaceWindow();
     void PlaceAgainOnceFramed();
     void ShowAspQueryFrames();
     void ShowPhpQueryFrames();
     void CopyWholeBox(QPlainTextEdit& box);
+    // Keeps the window painted while a big text moves in or out of a box.
+    std::function<void(double)> Progress();
 
     std::unique_ptr<Ui::frmTool> ui;
     Platform& platform_;

@@ -58,14 +58,54 @@ constexpr char16_t kWindows1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201
 void AppendUtf8(std::string& out, char32_t code) {
     if (code < 0x80) {
         out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
+        return;
     }
+    if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+    } else {
+        if (code < 0x10000) {
+            out += static_cast<char>(0xE0 | (code >> 12));
+        } else {
+            out += static_cast<char>(0xF0 | (code >> 18));
+            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        }
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    }
+    out += static_cast<char>(0x80 | (code & 0x3F));
+}
+
+bool IsHighSurrogate(char32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool IsLowSurrogate(char32_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// UTF-16 after its byte-order mark, which is dropped. What cannot be decoded (a
+// surrogate without its partner, an odd last byte) becomes U+FFFD.
+std::string DecodeUtf16(std::string_view bytes, bool bigEndian) {
+    const auto unitAt = [&](std::size_t pos) -> char32_t {
+        const auto first = static_cast<unsigned char>(bytes[pos]);
+        const auto second = static_cast<unsigned char>(bytes[pos + 1]);
+        return bigEndian ? (first << 8 | second) : (second << 8 | first);
+    };
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t pos = 2;
+    for (; pos + 1 < bytes.size(); pos += 2) {
+        char32_t code = unitAt(pos);
+        if (IsHighSurrogate(code) && pos + 3 < bytes.size() && IsLowSurrogate(unitAt(pos + 2))) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (unitAt(pos + 2) - 0xDC00);
+            pos += 2;
+        } else if (IsHighSurrogate(code) || IsLowSurrogate(code)) {
+            code = 0xFFFD;
+        }
+        AppendUtf8(out, code);
+    }
+    if (pos < bytes.size())
+        AppendUtf8(out, 0xFFFD);
+    return out;
 }
 
 std::string DecodeWindows1252(std::string_view bytes) {
@@ -126,6 +166,10 @@ bool IsValidUtf8(std::string_view bytes) {
 }
 
 std::string DecodeFileBytes(std::string bytes) {
+    if (bytes.starts_with("\xFF\xFE"))
+        return DecodeUtf16(bytes, false);
+    if (bytes.starts_with("\xFE\xFF"))
+        return DecodeUtf16(bytes, true);
     if (IsValidUtf8(bytes))
         return bytes;
     return DecodeWindows1252(bytes);
@@ -136,12 +180,13 @@ std::string JoinLinesWithCrLf(std::string_view text) {
     out.reserve(text.size() + 2);
     std::size_t pos = 0;
     while (pos < text.size()) {
-        const std::size_t cr = text.find('\r', pos);
-        const std::size_t end = cr == std::string_view::npos ? text.size() : cr;
+        std::size_t end = pos;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+            ++end;
         out.append(text, pos, end - pos);
         out += "\r\n";
         pos = end + 1;
-        if (pos < text.size() && text[pos] == '\n')
+        if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n')
             ++pos;
     }
     return out;

@@ -13,13 +13,17 @@ namespace quillvane {
 // above U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
 
-// The bytes as UTF-8 text: unchanged when they are valid UTF-8, otherwise read as
-// Windows-1252, its five undefined bytes taken as Latin-1, so every byte becomes a
-// character and nothing is lost. A byte-order mark is kept as a character.
+// The bytes as UTF-8 text: UTF-16 when they start with its byte-order mark (little
+// or big endian; the mark is dropped), unchanged when they are valid UTF-8,
+// otherwise read as Windows-1252, its five undefined bytes taken as Latin-1, so
+// every byte becomes a character and nothing is lost. A UTF-8 byte-order mark is
+// kept as a character.
 std::string DecodeFileBytes(std::string bytes);
 
-// The lines of `text`, each followed by CR LF. A line ends at CR LF or at a lone CR;
-// a lone LF stays inside its line. Empty text gives empty text.
+// The lines of `text`, each followed by CR LF. A line ends at CR LF, at a lone CR or
+// at a lone LF, as the box shows every one of them as a line break anyway; so a
+// file with LF line ends reads like the same file with CR LF. Empty text gives
+// empty text.
 std::string JoinLinesWithCrLf(std::string_view text);
 
 // The whole content of the regular file at `path` as loaded text, or nullopt when

@@ -4,6 +4,7 @@
 // well-known folders. Everything behind it can be swapped for a fake in tests, so
 // this header stays free of Qt; text crosses it as UTF-8 std::string.
 
+#include <functional>
 #include <string>
 
 namespace quillvane {
@@ -45,9 +46,19 @@ public:
     // Hands a link to the desktop's default handler; the outcome is not reported.
     virtual void OpenUrl(const std::string& url) = 0;
 
-    // Shows the wait cursor while a long command runs; calls nest.
+    // Shows the wait cursor while a long command runs; calls nest. Until the
+    // outermost wait ends the window takes no input, and once the command has
+    // run for a while a modal progress dialog shows.
     virtual void BeginWait() = 0;
     virtual void EndWait() = 0;
+
+    // Called now and then by long work on the window's thread during a wait, with
+    // the share done (0 to 1): keeps the window painted and the progress current.
+    virtual void ReportProgress(double done) = 0;
+
+    // Runs `work` to its end while the window keeps painting; during a wait it
+    // may run on another thread, so it must touch neither widgets nor the platform.
+    virtual void RunAside(const std::function<void()>& work) = 0;
 };
 
 // Keeps the wait cursor up for the life of a scope, whatever way it is left.

@@ -9,8 +9,13 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QProgressDialog>
 #include <QStandardPaths>
 #include <QUrl>
+
+#include <chrono>
+#include <future>
 
 namespace quillvane {
 
@@ -24,14 +29,60 @@ std::string FromQ(const QString& s) {
     return s.toUtf8().toStdString();
 }
 
+// Long enough for a quick command never to flash a dialog, short enough that a
+// long one shows its progress well within a second.
+constexpr qint64 kProgressAfterMs = 400;
+// How often long work lets the window paint.
+constexpr qint64 kPaintEveryMs = 40;
+constexpr int kProgressSteps = 1000;
+
+// Swallows the user's clicks and keys while a command works, so that nothing
+// else can start meanwhile; painting and timers go on.
+class InputBlocker final : public QObject {
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::ShortcutOverride:
+            event->accept(); // or a shortcut would fire past the filter
+            return true;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::InputMethod:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
 } // namespace
+
+QtPlatform::QtPlatform(QWidget* owner) : owner_(owner), inputBlocker_(std::make_unique<InputBlocker>()) {}
+
+QtPlatform::~QtPlatform() = default;
 
 void QtPlatform::ClearClipboard() {
     QGuiApplication::clipboard()->clear();
 }
 
+// Held as UTF-8, the form other programs ask for, so that a big text is neither
+// doubled in memory nor converted again for every paste.
 void QtPlatform::SetClipboardText(const std::string& text) {
-    QGuiApplication::clipboard()->setText(ToQ(text));
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("text/plain"), QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    QGuiApplication::clipboard()->setMimeData(data);
 }
 
 std::string QtPlatform::BrowseForFile(const std::string& prompt) {
@@ -103,11 +154,63 @@ void QtPlatform::OpenUrl(const std::string& url) {
 }
 
 void QtPlatform::BeginWait() {
+    if (waitDepth_++ > 0)
+        return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    QCoreApplication::instance()->installEventFilter(inputBlocker_.get());
+    waitClock_.start();
+    paintClock_.start();
 }
 
 void QtPlatform::EndWait() {
+    if (--waitDepth_ > 0)
+        return;
+    delete progress_;
+    QCoreApplication::instance()->removeEventFilter(inputBlocker_.get());
     QApplication::restoreOverrideCursor();
+}
+
+void QtPlatform::ReportProgress(double done) {
+    if (waitDepth_ == 0 || paintClock_.elapsed() < kPaintEveryMs)
+        return;
+    if (progress_ || waitClock_.elapsed() >= kProgressAfterMs)
+        ShowProgress(done);
+    QCoreApplication::processEvents();
+    paintClock_.start();
+}
+
+// A negative share shows a busy bar instead of a share done.
+void QtPlatform::ShowProgress(double done) {
+    if (!progress_) {
+        progress_ = new QProgressDialog(owner_);
+        progress_->setWindowTitle(QStringLiteral("Quillvane"));
+        progress_->setLabelText(QStringLiteral("Working, please wait..."));
+        progress_->setCancelButton(nullptr);
+        progress_->setWindowModality(Qt::ApplicationModal);
+        progress_->setMinimumDuration(0);
+        progress_->setAutoClose(false);
+        progress_->setAutoReset(false);
+        progress_->show();
+    }
+    if (done < 0) {
+        progress_->setRange(0, 0);
+        return;
+    }
+    progress_->setRange(0, kProgressSteps);
+    progress_->setValue(static_cast<int>(done * kProgressSteps));
+}
+
+void QtPlatform::RunAside(const std::function<void()>& work) {
+    if (waitDepth_ == 0) {
+        work();
+        return;
+    }
+    // The window is painted afresh first: a dialog just closed leaves the screen now.
+    QCoreApplication::processEvents();
+    std::future<void> running = std::async(std::launch::async, work);
+    while (running.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        ReportProgress(-1);
+    running.get();
 }
 
 } // namespace quillvane

@@ -2,6 +2,13 @@
 
 #include "platform/platform.h"
 
+#include <QElapsedTimer>
+#include <QPointer>
+
+#include <memory>
+
+class QObject;
+class QProgressDialog;
 class QWidget;
 
 namespace quillvane {
@@ -9,7 +16,8 @@ namespace quillvane {
 // The real desktop, through Qt. Dialogs are modal to the given owner window.
 class QtPlatform final : public Platform {
 public:
-    explicit QtPlatform(QWidget* owner = nullptr) : owner_(owner) {}
+    explicit QtPlatform(QWidget* owner = nullptr);
+    ~QtPlatform() override;
     void SetOwner(QWidget* owner) { owner_ = owner; }
 
     void ClearClipboard() override;
@@ -24,9 +32,18 @@ public:
     void OpenUrl(const std::string& url) override;
     void BeginWait() override;
     void EndWait() override;
+    void ReportProgress(double done) override;
+    void RunAside(const std::function<void()>& work) override;
 
 private:
+    void ShowProgress(double done);
+
     QWidget* owner_;
+    int waitDepth_ = 0;
+    std::unique_ptr<QObject> inputBlocker_;
+    QElapsedTimer waitClock_;  // since the outermost wait began
+    QElapsedTimer paintClock_; // since the window was last given time to paint
+    QPointer<QProgressDialog> progress_;
 };
 
 } // namespace quillvane

@@ -5,6 +5,8 @@
 #include "app/frmTool.h"
 #include "app/textbox.h"
 #include "convert/targets.h"
+#include "files/file_commands.h"
+#include "platform/qt/qt_platform.h"
 #include "querystring/snippets.h"
 #include "tests/platform/fake_platform.h"
 
@@ -30,6 +32,12 @@ class FrmToolTest : public QObject {
         return child;
     }
     QPlainTextEdit* Box(const QString& name) { return Find<QPlainTextEdit>(name); }
+    static std::string Repeated(const std::string& piece, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i)
+            text += piece;
+        return text;
+    }
     std::string Text(const QString& box) { return ReadBoxText(*Box(box)); }
     int Selected(const QString& group) { return Find<QButtonGroup>(group)->checkedId(); }
     bool Shown(const QString& name) { return !Find(name)->isHidden(); }
@@ -106,17 +114,37 @@ private slots:
         // its face first and a Linux face after it.
         QCOMPARE(Find("optHTMLto_3")->geometry(), QRect(104, 16, 89, 17));
         QCOMPARE(Find("Label3")->font().families(), (QStringList{"Arial", "Liberation Sans"}));
+        QWidget* dim = Find("chkDim"); // its caption's foot was cut off
+        QVERIFY(dim->height() >= dim->sizeHint().height() && dim->width() >= dim->sizeHint().width());
     }
 
-    // The outer right edge 67 pixels from the screen's right edge, the top 67
-    // pixels down, also when that puts the left edge off the screen.
+    // The outer right edge 67 pixels from the screen's right edge and the top 67
+    // pixels down where the window fits; on a screen too low for that it moves up
+    // just enough, and on one lower than itself its top stays at the screen's top.
+    // A narrow screen still leaves the left edge off the screen.
+    void placement_data() {
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<int>("top"); // from the screen's top; -1: bottom on the screen's bottom
+        QTest::newRow("roomy") << "roomy" << 67;
+        QTest::newRow("lower than the window") << "low" << 0;
+        QTest::newRow("too low for the gap") << "short" << -1;
+        QTest::newRow("narrow and low") << "narrow" << 0;
+    }
     void placement() {
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QFETCH(QString, screen);
+        QFETCH(int, top);
+        QScreen* target = nullptr;
+        for (QScreen* each : QGuiApplication::screens())
+            target = each->name() == screen ? each : target;
+        if (target == nullptr)
+            QSKIP("runs on the screens of screens.json");
+        window->setScreen(target);
+        window->Form_Load();
+        const QRect area = target->geometry();
         const QRect frame = window->frameGeometry();
-        QCOMPARE(screen.right() - frame.right(), 67);
-        QCOMPARE(frame.top(), 67);
-        if (screen.width() < frame.width() + 67)
-            QVERIFY(frame.left() < 0);
+        QCOMPARE(area.right() - frame.right(), 67);
+        QCOMPARE(frame.top() - area.top(), top < 0 ? area.height() - frame.height() : top);
+        QCOMPARE(frame.left() < area.left(), area.width() < frame.width() + 67);
     }
 
     // Choosing a target relabels the output and sets the language code; only the
@@ -245,31 +273,50 @@ private slots:
         }
     }
 
+    // The copy buttons and the keys (Ctrl+C, Ctrl+X; a drag takes the same data)
+    // give exactly the characters as they stand, with CR LF between lines.
     void copy_data() {
         QTest::addColumn<QString>("box");
-        QTest::newRow("converter") << "txtOutput";
-        QTest::newRow("QueryString") << "txtGet";
+        QTest::addColumn<QString>("button");
+        QTest::newRow("input") << "txtInput"
+                               << "";
+        QTest::newRow("converter") << "txtOutput"
+                                   << "cmdSelCopy";
+        QTest::newRow("QueryString") << "txtGet"
+                                     << "cmdSelCopy2";
     }
     void copy() {
         QFETCH(QString, box);
-        const QString button = box == "txtGet" ? "cmdSelCopy2" : "cmdSelCopy";
+        QFETCH(QString, button);
         if (box == "txtGet")
             Menu("mnuQuery");
         QPlainTextEdit* edit = Box(box);
-        Click(button); // an empty box empties the clipboard
-        QCOMPARE(platform->clipboardClears, 1);
-        QCOMPARE(platform->clipboard.value_or(""), "");
-        // What the user typed is copied, with CR LF between lines and every
-        // character as it stands.
-        WriteBoxText(*edit, "line 1\r\nno\u00a0break\u2028same line");
-        edit->moveCursor(QTextCursor::End);
-        QTest::keyClick(edit, Qt::Key_Return);
-        QTest::keyClicks(edit, "typed");
-        Click(button);
-        QCOMPARE(platform->clipboardClears, 2);
-        QCOMPARE(platform->clipboard, "line 1\r\nno\u00a0break\u2028same line\r\ntyped");
-        QCOMPARE(FocusName(), box);
-        QVERIFY(WholeTextSelected(edit));
+        const std::string text = "line 1\r\nno\u00a0break\u2028same \U0001F600";
+        if (!button.isEmpty()) {
+            Click(button); // an empty box empties the clipboard
+            QCOMPARE(platform->clipboard.value_or("(untouched)"), "");
+            WriteBoxText(*edit, "line 1\r\nno\u00a0break\u2028same \U0001F600");
+            edit->moveCursor(QTextCursor::End);
+            QTest::keyClick(edit, Qt::Key_Return);
+            QTest::keyClicks(edit, "typed");
+            Click(button);
+            QCOMPARE(platform->clipboardClears, 2);
+            QCOMPARE(platform->clipboard, text + "\r\ntyped");
+            QCOMPARE(FocusName(), box);
+            QVERIFY(WholeTextSelected(edit));
+        }
+        for (const Qt::Key key : {Qt::Key_C, Qt::Key_X}) {
+            WriteBoxText(*edit, text + "\nlast"); // a lone LF breaks the line too
+            QTextCursor cursor = edit->textCursor();
+            cursor.setPosition(2);
+            cursor.setPosition(edit->document()->characterCount() - 3, QTextCursor::KeepAnchor);
+            edit->setTextCursor(cursor);
+            QTest::keyClick(edit, key, Qt::ControlModifier);
+            const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+            QCOMPARE(copied->data("text/plain").toStdString(), text.substr(2) + "\r\nla");
+            QCOMPARE(copied->text().toStdString(), text.substr(2) + "\r\nla");
+            QCOMPARE(Text(box), key == Qt::Key_C ? text + "\r\nlast" : "list");
+        }
     }
 
     // An option group is one stop, its selected member; hidden frames are skipped.
@@ -307,6 +354,17 @@ private slots:
         QCOMPARE(bar.mid(1), (QList<QAction*>{Find<QAction>("mnuString"), Find<QAction>("mnuQuery")}));
         for (QAction* action : window->findChildren<QAction*>())
             QVERIFY(!action->text().contains('&') && action->shortcut().isEmpty());
+        // Alt steps into the bar, an arrow key moves on, and the entry reached shows.
+        QMenuBar* menuBar = window->menuBar();
+        const QImage idle = menuBar->grab().toImage();
+        QTest::keyClick(Box("txtInput"), Qt::Key_Alt);
+        QTest::keyClick(menuBar, Qt::Key_Right);
+        QCOMPARE(menuBar->activeAction(), bar[1]);
+        const QRect entry = menuBar->actionGeometry(bar[1]);
+        QVERIFY(menuBar->grab().toImage().copy(entry) != idle.copy(entry));
+        QTest::keyClick(menuBar, Qt::Key_Escape);
+        QTest::keyClick(Box("txtInput"), Qt::Key_F10);
+        QCOMPARE(QApplication::activePopupWidget(), bar[0]->menu());
     }
 
     // Exit and the close box both end the program at once, even with another window open.
@@ -322,24 +380,144 @@ private slots:
         }
     }
 
-    // Load a file, convert it, save the code over it after the confirmation. The
-    // reader keeps a lone LF inside its line; the box breaks the line there all the same.
+    // Load a file, convert it, save the code over it after the confirmation. A
+    // lone LF ends a line like CR LF, also the last one. Each command shows the
+    // wait cursor from before it reads a box until it is done, and does its heavy
+    // part aside so that the window keeps painting.
     void loadConvertSaveOver() {
         QTemporaryDir dir;
         const std::string path = dir.filePath("page.html").toStdString();
-        std::ofstream(path, std::ios::binary) << "a\r\nb\nc";
+        std::ofstream(path, std::ios::binary) << "a\r\nb\nc\n" << std::string(9000, '\n');
+        const std::string loaded = "a\r\nb\r\nc\r\n" + Repeated("\r\n", 9000);
+        const auto waited = [this](int runsAside) {
+            QCOMPARE(platform->waitDepth, 0);
+            QCOMPARE(std::exchange(platform->runsAsideInWait, 0), runsAside);
+            // 9000 lines are read and written, and only while the wait cursor shows.
+            QVERIFY(std::exchange(platform->progressInWait, 0) > 0);
+            QCOMPARE(platform->progressOutsideWait, 0);
+        };
         platform->browseAnswers = {path};
         Click("cmdLoadFile");
-        QCOMPARE(Text("txtInput"), "a\r\nb\r\nc\r\n");
+        QCOMPARE(platform->browsePrompts, (std::vector<std::string>{"Choose a html or text file to import"}));
+        QCOMPARE(Text("txtInput"), loaded);
+        waited(1);
         Click("cmdConvert");
+        QCOMPARE(Text("txtOutput"), *ConvertForLanguage("ASP", loaded, {false, true, true}));
+        waited(1);
         platform->inputAnswers = {path};
         platform->yesNoAnswers = {true};
         Click("cmdSave");
+        waited(1);
         QCOMPARE(platform->inputs.at(0).defaultText, path); // the loaded file
         QCOMPARE(platform->questions.size(), std::size_t{1});
         std::ifstream saved(path, std::ios::binary);
         QCOMPARE(std::string(std::istreambuf_iterator<char>(saved), {}), Text("txtOutput"));
         QVERIFY(platform->messages.empty());
+    }
+
+    // A file above the limit is refused before it is read; the box keeps its text.
+    void tooLargeFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("huge.html");
+        QFile huge(path);
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(kMaxLoadBytes) + 1)); // sparse
+        WriteBoxText(*Box("txtInput"), "kept");
+        platform->browseAnswers = {path.toStdString()};
+        Click("cmdLoadFile");
+        QCOMPARE(Text("txtInput"), "kept");
+        QCOMPARE(window->LoadedFile, path.toStdString());
+        QCOMPARE(platform->runsAsideInWait, 0);
+        const testing::ShownMessage& shown = platform->messages.at(0);
+        QCOMPARE(shown.text,
+                 "This file is too large to load: 257 MiB.\n\nFiles up to 256 MiB can be loaded.");
+        QVERIFY(shown.title == "Quillvane" && shown.icon == MessageIcon::Warning);
+    }
+
+    // Each command that replaces a box's text is one step of that box's undo: a
+    // text loaded in several pieces too.
+    void undo_data() {
+        QTest::addColumn<QString>("steps"); // the box, then the steps
+        QTest::newRow("Clear input") << "txtInput cmdClear";
+        QTest::newRow("Load file") << "txtInput cmdLoadFile";
+        QTest::newRow("Convert") << "txtOutput cmdConvert";
+        QTest::newRow("Clear output box") << "txtGet query cmdClearGet";
+        QTest::newRow("Add") << "txtGet query cmdAdd";
+    }
+    void undo() {
+        QFETCH(QString, steps);
+        const QString box = steps.section(' ', 0, 0);
+        steps = steps.section(' ', 1);
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("big.txt").toStdString();
+        const std::string big = Repeated(std::string(99, 'a') + "\u00e9\r\n", 45000); // 4.6 MB, two pieces
+        if (steps == "cmdLoadFile")
+            std::ofstream(path, std::ios::binary) << big;
+        platform->browseAnswers = {path};
+        Box("txtInput")->setPlainText("input");
+        QPlainTextEdit* edit = Box(box);
+        edit->setFocus();
+        QTest::keyClicks(edit, "typed");
+        if (box == "txtOutput") { // emptied by hand: the command's undo must not take the typing along
+            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        }
+        const std::string before = Text(box);
+        Steps(steps);
+        const std::string after = Text(box);
+        QVERIFY(after != before && (steps != "cmdLoadFile" || after == big));
+        edit->setFocus();
+        using Press = std::tuple<Qt::Key, Qt::KeyboardModifiers, std::string>;
+        const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
+        for (const auto& [key, modifiers, expected] :
+             {Press{Qt::Key_Z, ctrl, before}, Press{Qt::Key_Z, ctrl | Qt::ShiftModifier, after},
+              Press{Qt::Key_Z, ctrl, before}, Press{Qt::Key_Y, ctrl, after}}) {
+            QTest::keyClick(edit, key, modifiers);
+            QCOMPARE(Text(box), expected);
+        }
+    }
+
+    // In a line long enough to make every repaint costly the cursor stops
+    // blinking, and blinks again in a short one and in other controls.
+    void steadyCursorInLongLine() {
+        const int blinking = QGuiApplication::styleHints()->cursorFlashTime();
+        QPlainTextEdit* box = Box("txtInput");
+        WriteBoxText(*box, "short\r\n" + std::string(20000, 'w'));
+        box->setFocus();
+        QList<int> flash;
+        for (const auto move : {QTextCursor::End, QTextCursor::Start, QTextCursor::End}) {
+            box->moveCursor(move);
+            flash << QGuiApplication::styleHints()->cursorFlashTime();
+        }
+        Find("txtOutput")->setFocus();
+        flash << QGuiApplication::styleHints()->cursorFlashTime();
+        QCOMPARE(flash, (QList{0, blinking, 0, blinking}));
+    }
+
+    // While a command works its heavy part runs on another thread, clicks go
+    // nowhere, and once it has taken a while a modal progress dialog shows; all
+    // of it ends with the wait. The clipboard holds UTF-8 that pastes back exact.
+    void busyDesktop() {
+        QtPlatform desktop(window.get());
+        int clicks = 0;
+        connect(Find<QPushButton>("cmdClear"), &QPushButton::clicked, [&clicks] { ++clicks; });
+        desktop.BeginWait();
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        bool aside = false;
+        desktop.RunAside([&aside] {
+            QThread::msleep(600);
+            aside = QThread::currentThread() != QCoreApplication::instance()->thread();
+        });
+        QVERIFY(aside);
+        auto* progress = window->findChild<QProgressDialog*>();
+        QVERIFY(progress && progress->isVisible() && progress->isModal());
+        Click("cmdClear");
+        QCOMPARE(clicks, 0);
+        desktop.EndWait();
+        QVERIFY(!window->findChild<QProgressDialog*>() && !QApplication::overrideCursor());
+        Click("cmdClear");
+        QCOMPARE(clicks, 1);
+        desktop.SetClipboardText("a\r\n\u00e9");
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("a\r\n\u00e9"));
     }
 
     void about() {

@@ -16,11 +16,21 @@ TEST(TextReaderTest, EndsEveryLineWithCrLfAndDecodesToUtf8) {
         {"NoFinalBreak", "a\r\nb", "a\r\nb\r\n"},
         {"EmptyLastLine", "a\r\n\r\n", "a\r\n\r\n"},
         {"LoneCrEndsALine", "a\rb\r", "a\r\nb\r\n"},
-        {"LoneLfStaysInsideItsLine", "a\nb\n", "a\nb\n\r\n"},
-        {"CrBeforeCrLf", "a\r\r\nb\n\rc", "a\r\n\r\nb\n\r\nc\r\n"},
-        // U+0080, U+D7FF (just below the surrogates) and U+10FFFF are the edges of UTF-8.
-        {"Utf8KeptAsIs", "caf\xC3\xA9 \xC2\x80\xED\x9F\xBF\xF4\x8F\xBF\xBF",
-         "caf\xC3\xA9 \xC2\x80\xED\x9F\xBF\xF4\x8F\xBF\xBF\r\n"},
+        // A file with LF line ends reads like the same file with CR LF.
+        {"LoneLfEndsALine", "a\nb\n\nc\n", "a\r\nb\r\n\r\nc\r\n"},
+        {"CrBeforeCrLfAndLfCr", "a\r\r\nb\n\rc", "a\r\n\r\nb\r\n\r\nc\r\n"},
+        // U+0080, U+0800 (the first three-byte one, E0 A0 80), U+D7FF (just below the
+        // surrogates) and U+10FFFF are the edges of UTF-8; Devanagari starts with E0 too.
+        {"Utf8KeptAsIs",
+         "caf\xC3\xA9 \xC2\x80\xE0\xA0\x80\xED\x9F\xBF\xF4\x8F\xBF\xBF \u0928\u092E\u0938\u094D\u0924\u0947",
+         "caf\xC3\xA9 \xC2\x80\xE0\xA0\x80\xED\x9F\xBF\xF4\x8F\xBF\xBF "
+         "\u0928\u092E\u0938\u094D\u0924\u0947\r\n"},
+        // A UTF-16 byte-order mark decides the encoding and is dropped; a pair of
+        // surrogates is one character, a lone one and an odd last byte are U+FFFD.
+        {"Utf16LittleEndian", "\xFF\xFEh\0\xE9\0\r\0\n\0\x3D\xD8\x00\xDE\x00\xD8x"s,
+         "h\u00e9\r\n\U0001F600\uFFFD\uFFFD\r\n"},
+        {"Utf16BigEndian", "\xFE\xFF\0h\x09\x28\0\n\xDC\x00\xD8\x3D\xDE\x00"s,
+         "h\u0928\r\n\uFFFD\U0001F600\r\n"},
         {"ByteOrderMarkKept", "\xEF\xBB\xBFx", "\xEF\xBB\xBFx\r\n"},
         {"NulAndControlBytesKept", "a\0b\x1A\t"s, "a\0b\x1A\t\r\n"s},
         {"Windows1252", "caf\xE9 \x80\x99", "caf\xC3\xA9 \xE2\x82\xAC\xE2\x84\xA2\r\n"},

@@ -49,6 +49,10 @@ public:
 
     int waitDepth = 0;
     int waitsBegun = 0;
+    // Work run aside inside a wait, and progress reports inside and outside one.
+    int runsAsideInWait = 0;
+    int progressInWait = 0;
+    int progressOutsideWait = 0;
 
     void ClearClipboard() override {
         clipboard.reset();
@@ -97,6 +101,11 @@ public:
         ++waitsBegun;
     }
     void EndWait() override { --waitDepth; }
+    void ReportProgress(double) override { ++(waitDepth > 0 ? progressInWait : progressOutsideWait); }
+    void RunAside(const std::function<void()>& work) override {
+        runsAsideInWait += waitDepth > 0;
+        work();
+    }
 
 private:
     template <typename T> static T Pop(std::deque<T>& queue, T fallback) {
