@@ -1,10 +1,8 @@
 #include "files/text_reader.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <memory>
+#include "files/file_bytes.h"
+
 #include <new>
-#include <vector>
 
 namespace quillvane {
 
@@ -121,37 +119,6 @@ std::string DecodeWindows1252(std::string_view bytes) {
     return out;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// The file's bytes, or nullopt on any failure. Only regular files: a folder fails,
-// and a pipe or device could block or never end.
-std::optional<std::string> ReadFileBytes(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        return std::nullopt;
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        return std::nullopt;
-
-    std::string bytes;
-    const auto expected = std::filesystem::file_size(path, error);
-    if (!error)
-        bytes.reserve(expected);
-    // The size is only a hint: the file may change while it is read, or report none.
-    std::vector<char> chunk(std::size_t{1} << 20);
-    for (;;) {
-        const std::size_t read = std::fread(chunk.data(), 1, chunk.size(), file.get());
-        bytes.append(chunk.data(), read);
-        if (read < chunk.size())
-            break;
-    }
-    if (std::ferror(file.get()))
-        return std::nullopt;
-    return bytes;
-}
-
 } // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
@@ -194,10 +161,10 @@ std::string JoinLinesWithCrLf(std::string_view text) {
 
 std::optional<std::string> LoadTextFile(const std::string& path) {
     try {
-        std::optional<std::string> bytes = ReadFileBytes(path);
-        if (!bytes)
+        std::string bytes;
+        if (ReadFileBytes(path, bytes))
             return std::nullopt;
-        return JoinLinesWithCrLf(DecodeFileBytes(std::move(*bytes)));
+        return JoinLinesWithCrLf(DecodeFileBytes(std::move(bytes)));
     } catch (const std::bad_alloc&) {
         // A file too big for memory is one more file that cannot be read.
         return std::nullopt;
