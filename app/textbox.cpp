@@ -1,5 +1,7 @@
 #include "app/textbox.h"
 
+#include "files/text_reader.h"
+
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -38,21 +40,6 @@ void SetSteadyCursor(bool steady) {
     }
 }
 
-void AppendCodePoint(std::string& out, char32_t code) {
-    if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-    } else {
-        if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-        } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        }
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    }
-    out += static_cast<char>(0x80 | (code & 0x3F));
-}
-
 // Appends `text` as UTF-8 in one pass, every paragraph separator as CR LF. A
 // surrogate without its partner cannot be UTF-8 and becomes U+FFFD.
 void AppendUtf8(std::string& out, QStringView text) {
@@ -78,7 +65,7 @@ void AppendUtf8(std::string& out, QStringView text) {
             code = QChar::surrogateToUcs4(static_cast<char16_t>(code), *p++);
         else if (QChar::isSurrogate(code))
             code = 0xFFFD;
-        AppendCodePoint(out, code);
+        quillvane::AppendUtf8(out, code);
     }
 }
 

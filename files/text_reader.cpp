@@ -53,25 +53,6 @@ constexpr char16_t kWindows1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201
                                            0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-void AppendUtf8(std::string& out, char32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-        return;
-    }
-    if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-    } else {
-        if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-        } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        }
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    }
-    out += static_cast<char>(0x80 | (code & 0x3F));
-}
-
 bool IsHighSurrogate(char32_t unit) {
     return unit >= 0xD800 && unit <= 0xDBFF;
 }
@@ -120,6 +101,25 @@ std::string DecodeWindows1252(std::string_view bytes) {
 }
 
 } // namespace
+
+void AppendUtf8(std::string& out, char32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+        return;
+    }
+    if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+    } else {
+        if (code < 0x10000) {
+            out += static_cast<char>(0xE0 | (code >> 12));
+        } else {
+            out += static_cast<char>(0xF0 | (code >> 18));
+            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        }
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    }
+    out += static_cast<char>(0x80 | (code & 0x3F));
+}
 
 bool IsValidUtf8(std::string_view bytes) {
     std::size_t pos = 0;

@@ -9,6 +9,9 @@
 
 namespace quillvane {
 
+// Appends the code point `code` to `out` as UTF-8.
+void AppendUtf8(std::string& out, char32_t code);
+
 // True when `bytes` is well-formed UTF-8 (no overlong forms, no surrogates, nothing
 // above U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
