@@ -17,9 +17,8 @@ namespace {
 // Whether every pixel of the icon at this size is transparent (or there are none).
 bool IsBlank(const QIcon& icon, int side) {
     const QImage image = icon.pixmap(side).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QImage blank(image.size(), image.format());
-    blank.fill(Qt::transparent);
-    return image == blank;
+    return std::all_of(image.constBits(), image.constBits() + image.sizeInBytes(),
+                       [](uchar b) { return b == 0; });
 }
 
 } // namespace
@@ -43,70 +42,60 @@ private slots:
         main_->show();
         QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
     }
+    // The main window takes an open About window with it, so that it never keeps the
+    // program running on its own.
     void cleanup() {
-        main_.reset(); // takes an open About window with it
+        main_.reset();
         QVERIFY(about_.isNull());
     }
 
-    // In twips and single precision: half twips are kept, and nothing keeps the
-    // window on the screen.
-    void centresInTwips() {
-        const std::tuple<TwipsRect, float, float, float, float> cases[] = {
-            {{1000, 1000, 9600, 12000}, 6600, 3800, 2500, 5100},
-            {{15, 30, 9525, 11505}, 6465, 3630, 1545, 3967.5},
-            {{-3000, 0, 1500, 1500}, 6600, 3800, -5550, -1150},
-        };
-        for (const auto& [mainWindow, width, height, left, top] : cases) {
-            const TwipsPoint at = CentreOver(mainWindow, width, height);
-            QCOMPARE(at.left, left);
-            QCOMPARE(at.top, top);
-        }
-    }
-
-    // Centred on the main window with both frames counted; the caption is the
-    // title plus the credit that the main window shows too.
+    // Centred on the main window with both frames counted, in twips and single
+    // precision: half twips are kept, and nothing keeps the window on the screen.
     void opens() {
+        const TwipsPoint halves = CentreOver({15, 30, 9525, 11505}, 6465, 3630);
+        QCOMPARE(QPointF(halves.left, halves.top), QPointF(1545, 3967.5));
+        const TwipsPoint outside = CentreOver({-3000, 0, 1500, 1500}, 6600, 3800);
+        QCOMPARE(QPointF(outside.left, outside.top), QPointF(-5550, -1150));
+
         frmAbout* about = OpenAbout();
         QVERIFY(QTest::qWaitForWindowExposed(about));
         const QRect main = main_->frameGeometry(), outer = about->frameGeometry();
         QVERIFY(outer.size() != about->size());
         QVERIFY(qAbs(outer.x() - (main.x() + (main.width() - outer.width()) / 2.0)) <= 0.5);
         QVERIFY(qAbs(outer.y() - (main.y() + (main.height() - outer.height()) / 2.0)) <= 0.5);
+        // The caption adds the credit that the main window shows too.
         QCOMPARE(about->windowTitle(), QStringLiteral("About Quillvane - by the Quillvane developers"));
-        QCOMPARE(Child("lblTitle")->text(), "About Quillvane"); // without the credit
+        QCOMPARE(Child("lblTitle")->text(), "About Quillvane");
         // One empty line between copyright and licence, broken by LF: a label shows a CR as a space.
         QCOMPARE(Child("lblCopyright")->text(), QString(kCopyrightLine) + "\n\n" + kLicenceNotice);
         QCOMPARE(about->minimumSize(), about->maximumSize());
         QVERIFY(!(about->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-    }
-
-    // The program's icon has an image at every common size (drawn or rendered from its
-    // drawing); the About window shows none: an empty one would fall back to the program's.
-    void icons() {
-        const QIcon program = ApplicationIcon();
+        // The program's icon has an image at every common size; the About window shows
+        // none (an empty icon would fall back to the program's).
         for (int side : {16, 24, 32, 48, 128})
-            QVERIFY(program.availableSizes().contains(QSize(side, side)) && !IsBlank(program, side));
-        const QIcon icon = OpenAbout()->windowIcon();
-        QVERIFY(!icon.isNull() && IsBlank(icon, 16) && IsBlank(icon, 32));
+            QVERIFY(ApplicationIcon().availableSizes().contains(QSize(side, side)) &&
+                    !IsBlank(ApplicationIcon(), side));
+        QVERIFY(!about->windowIcon().isNull() && IsBlank(about->windowIcon(), 16) &&
+                IsBlank(about->windowIcon(), 32));
     }
 
+    // A left click or a screen reader's press opens a link; nothing else does.
     void links() {
         const std::tuple<const char*, Qt::MouseButton, std::vector<std::string>> clicks[] = {
             {"lblMail", Qt::LeftButton, {"mailto:quillvane@example.org"}},
-            {"lblWebsite", Qt::LeftButton, {"https://quillvane.example.org"}},
+            {"lblWebsite", Qt::NoButton, {"https://quillvane.example.org"}}, // pressed by a screen reader
             {"lblMail", Qt::RightButton, {}},
             {"Label2", Qt::LeftButton, {}},
         };
         OpenAbout();
         for (const auto& [label, button, opened] : clicks) {
             platform_.openedUrls.clear();
-            QTest::mouseClick(Child(label), button);
+            if (button == Qt::NoButton)
+                QAccessible::queryAccessibleInterface(Child(label))->actionInterface()->doAction("Press");
+            else
+                QTest::mouseClick(Child(label), button);
             QCOMPARE(platform_.openedUrls, opened);
         }
-        // A screen reader's press opens a link as a click does.
-        platform_.openedUrls.clear();
-        QAccessible::queryAccessibleInterface(Child("lblWebsite"))->actionInterface()->doAction("Press");
-        QCOMPARE(platform_.openedUrls, std::vector<std::string>{"https://quillvane.example.org"});
     }
 
     // About while shown centres the same window anew; after a close, by the button
@@ -114,8 +103,8 @@ private slots:
     void reopens() {
         frmAbout* about = OpenAbout();
         QVERIFY(QTest::qWaitForWindowExposed(about));
-        main_->move(main_->pos() + QPoint(60, 40));
         const QPoint before = about->frameGeometry().topLeft();
+        main_->move(main_->pos() + QPoint(60, 40));
         QCOMPARE(OpenAbout(), about);
         QCOMPARE(about->frameGeometry().topLeft(), before + QPoint(60, 40));
         for (bool byButton : {true, false}) {
@@ -139,8 +128,8 @@ private slots:
         QSignalSpy moves(qApp, &QApplication::focusChanged);
         main_->activateWindow();
         QTest::mouseClick(txtInput_, Qt::LeftButton);
-        QTRY_VERIFY(std::any_of(moves.cbegin(), moves.cend(), [&](const QList<QVariant>& move) {
-            return move[1].value<QWidget*>() == txtInput_;
+        QTRY_VERIFY(std::any_of(moves.cbegin(), moves.cend(), [&](const auto& move) {
+            return move[1].template value<QWidget*>() == txtInput_;
         }));
         QTRY_COMPARE(QApplication::focusWidget(), cmdClose);
         QTRY_COMPARE(QApplication::activeWindow(), about_.data());
