@@ -108,6 +108,9 @@ def main(kind, program):
         env = dict(os.environ, XDG_RUNTIME_DIR=scratch, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", LSAN_OPTIONS=lsan,
                    **display)
         errors = open(os.path.join(scratch, "stderr"), "w+")
+        # The bus and its registry come up on first use; a program that starts before
+        # they answer may never register, so wake them first.
+        wait_for("the accessibility registry", lambda: pyatspi.Registry.getDesktop(0) is not None)
         child = subprocess.Popen([program], env=env, stderr=errors)
         try:
             # A sanitized build on a busy machine can take a while to come up.
