@@ -48,7 +48,7 @@ CXXFLAGS=(-std=c++20 -O1 -g -Wall -Wextra -Wpedantic -I"$ROOT" "${SANITIZE[@]}")
 mkdir -p "$OUT/obj"
 
 # An object is rebuilt when its source or any header it may include is newer.
-NEWEST_HEADER=$ROOT/tests/fuzz/fuzz_check.h
+NEWEST_HEADER=$ROOT/convert/converters.h
 for header in "$ROOT"/convert/*.h "$ROOT"/querystring/*.h "$ROOT"/tests/convert/*.h "$ROOT"/tests/fuzz/*.h; do
     if [[ $header -nt $NEWEST_HEADER ]]; then
         NEWEST_HEADER=$header

@@ -1,522 +1,373 @@
 #include "convert/steps.h"
 
+#include "convert/byte_scan.h"
+
 #include <algorithm>
 #include <array>
-#include <bit>
-#include <cstdint>
 #include <cstring>
+#include <stdexcept>
 
 namespace quillvane {
 
 namespace {
 
-// How likely a byte is in markup; Find scans for the rarest byte of a pattern.
-int Commonness(char c) {
-    switch (c) {
-    case '%':
-    case '?':
-    case '\t':
-        return 0;
-    case ' ':
-    case '<':
-    case '>':
-    case '=':
-    case '"':
-    case '\r':
-    case '\n':
-        return 2;
-    default:
-        return 1;
-    }
-}
+constexpr std::size_t kNone = std::string_view::npos;
 
-std::size_t AnchorIndex(std::string_view pattern) {
-    std::size_t best = 0;
-    for (std::size_t i = 1; i < pattern.size(); ++i)
-        if (Commonness(pattern[i]) < Commonness(pattern[best]))
-            best = i;
-    return best;
+bool EndsWithLineBreak(const char* begin, std::size_t size) {
+    return size >= 2 && begin[size - 2] == '\r' && begin[size - 1] == '\n';
 }
 
 } // namespace
 
-std::size_t Find(std::string_view text, std::string_view pattern, std::size_t from) {
-    const std::size_t n = text.size();
-    const std::size_t m = pattern.size();
-    if (m == 0 || from > n || n - from < m)
-        return std::string_view::npos;
-    const std::size_t anchorIndex = AnchorIndex(pattern);
-    const char anchor = pattern[anchorIndex];
-    const char* data = text.data();
-    const std::size_t lastAnchor = n - m + anchorIndex;
-    for (std::size_t pos = from + anchorIndex; pos <= lastAnchor;) {
-        const void* hit = std::memchr(data + pos, anchor, lastAnchor - pos + 1);
-        if (hit == nullptr)
-            break;
-        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-        if (std::memcmp(data + at - anchorIndex, pattern.data(), m) == 0)
-            return at - anchorIndex;
-        pos = at + 1;
-    }
-    return std::string_view::npos;
-}
-
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-    if (from.empty())
-        return;
-    std::size_t hit = Find(text, from, 0);
-    if (hit == std::string_view::npos)
-        return;
-
-    if (to.size() <= from.size()) {
-        // Shrinking or same size: compact in place, the write position never passes the read position.
-        std::size_t write = hit;
-        std::size_t read = hit;
-        while (hit != std::string_view::npos) {
-            if (read != write)
-                std::memmove(text.data() + write, text.data() + read, hit - read);
-            write += hit - read;
-            std::memcpy(text.data() + write, to.data(), to.size());
-            write += to.size();
-            read = hit + from.size();
-            hit = Find(text, from, read);
+std::size_t PrepareLines(std::string& text, bool preserveEmptyLines, bool preserveTabs) {
+    const scan::ByteSet stopBytes = preserveTabs ? scan::ByteSet{'\r'} : scan::ByteSet{'\r', '\t'};
+    const scan::Finder stops(stopBytes);
+    char* const data = text.data();
+    const std::size_t size = text.size();
+    std::size_t read = 0;
+    std::size_t write = 0;      // never past `read`: the text only shrinks
+    std::size_t lineBreaks = 1; // the final one
+    while (read < size) {
+        if (!stopBytes.Contains(data[read])) { // a run of ordinary bytes
+            const std::size_t stop = stops.CopyUntilFirstOf(text, read, data + write);
+            write += stop - read;
+            read = stop;
+            continue;
         }
-        const std::size_t tail = text.size() - read;
-        std::memmove(text.data() + write, text.data() + read, tail);
-        text.resize(write + tail);
-        return;
-    }
-
-    // Growing: count first, so the result is allocated once at its exact size.
-    std::size_t count = 0;
-    for (std::size_t at = hit; at != std::string_view::npos; at = Find(text, from, at + from.size()))
-        ++count;
-    std::string out;
-    out.reserve(text.size() + count * (to.size() - from.size()));
-    std::size_t read = 0;
-    for (; hit != std::string_view::npos; hit = Find(text, from, read)) {
-        out.append(text, read, hit - read);
-        out.append(to);
-        read = hit + from.size();
-    }
-    out.append(text, read, std::string::npos);
-    text.swap(out);
-}
-
-void AppendLineBreak(std::string& text) {
-    text.append(kLineBreak);
-}
-
-void StripTabs(std::string& text) {
-    ReplaceAll(text, "\t", "");
-}
-
-void CollapseEmptyLines(std::string& text) {
-    // CR LF pairs cannot overlap, so the runs of adjacent pairs are fixed by the
-    // text; repeated halving leaves exactly one pair of each run.
-    const std::size_t n = text.size();
-    std::size_t read = 0;
-    std::size_t write = 0;
-    char* data = text.data();
-    while (read < n) {
-        const void* cr = std::memchr(data + read, '\r', n - read);
-        const std::size_t at = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - data) : n;
-        if (write != read)
-            std::memmove(data + write, data + read, at - read);
-        write += at - read;
-        read = at;
-        if (read == n)
-            break;
-        if (read + 1 < n && data[read + 1] == '\n') {
-            read += 2;
-            while (read + 1 < n && data[read] == '\r' && data[read + 1] == '\n')
-                read += 2;
+        if (data[read++] == '\t')
+            continue;            // stripped
+        std::size_t next = read; // stripping the tabs after a CR may bring it to its LF
+        while (!preserveTabs && next < size && data[next] == '\t')
+            ++next;
+        if (next < size && data[next] == '\n') {
+            read = next + 1;
+            if (!preserveEmptyLines && EndsWithLineBreak(data, write))
+                continue; // the line it ends is empty: collapsed
             data[write++] = '\r';
             data[write++] = '\n';
+            ++lineBreaks;
         } else {
-            data[write++] = data[read++];
+            data[write++] = '\r'; // a lone CR is an ordinary character
         }
     }
+    // The final line break collapses with one that ends the text.
+    if (!preserveEmptyLines && EndsWithLineBreak(data, write)) {
+        write -= 2;
+        --lineBreaks;
+    }
     text.resize(write);
-}
-
-void EscapeQuotes(std::string& text, std::string_view replacement) {
-    ReplaceAll(text, "\"", replacement);
-}
-
-void JoinLines(std::string& text, std::string_view joint) {
-    ReplaceAll(text, kLineBreak, joint);
-}
-
-void FrameBody(std::string& text, std::string_view opening, std::size_t cut, std::string_view closing) {
-    text.insert(0, opening);
-    text.resize(text.size() - std::min(cut, text.size()));
-    text.append(closing);
-}
-
-void WrapInDelimiters(std::string& text, std::string_view opening, std::string_view closing) {
-    std::string head;
-    head.reserve(opening.size() + 4);
-    head.append(opening).append(kLineBreak).append(kLineBreak);
-    text.reserve(text.size() + head.size() + closing.size() + 4);
-    text.insert(0, head);
-    text.append(kLineBreak).append(kLineBreak).append(closing);
+    return lineBreaks;
 }
 
 namespace {
 
-// Eight bytes at a time: long runs of ordinary text are the common case, and a
-// byte loop over them costs more than everything else the body pass does.
-constexpr std::size_t kWord = sizeof(std::uint64_t);
-
-std::uint64_t LoadWord(const char* at) {
-    std::uint64_t word;
-    std::memcpy(&word, at, kWord);
-    return word;
+char* Put(char* out, std::string_view piece) {
+    std::memcpy(out, piece.data(), piece.size());
+    return out + piece.size();
 }
 
-// The high bit of every byte of `word` that equals `c`, and no other bit.
-std::uint64_t BytesEqual(std::uint64_t word, char c) {
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-    const std::uint64_t x = word ^ (0x0101010101010101ULL * static_cast<unsigned char>(c));
-    return ~(((x & kLow7) + kLow7) | x | kLow7);
+bool HoldsAt(std::string_view text, std::size_t at, std::string_view piece) {
+    if (text.size() - at < piece.size())
+        return false;
+    for (std::size_t i = 0; i < piece.size(); ++i)
+        if (text[at + i] != piece[i])
+            return false;
+    return true;
 }
 
-// The index, in memory order, of the first byte marked by BytesEqual.
-std::size_t FirstMarkedByte(std::uint64_t mask) {
-    if constexpr (std::endian::native == std::endian::little)
-        return static_cast<std::size_t>(std::countr_zero(mask)) / 8;
-    else
-        return static_cast<std::size_t>(std::countl_zero(mask)) / 8;
-}
+// A short text kept padded to a block, so that writing it is one fixed-size copy;
+// whatever it is written into has a block of slack at its end.
+class ShortPiece {
+public:
+    static constexpr std::size_t kPadded = 16;
 
-// Loops that do real work per word leave too few loads in flight for the hardware
-// prefetcher to keep up once the text is larger than the cache; ask for the bytes
-// a little ahead. A prefetch never faults, so running past the end is harmless.
-void PrefetchAhead(const char* at) {
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(at) + 1024));
-#else
-    (void)at;
-#endif
-}
+    ShortPiece() = default;
+    explicit ShortPiece(std::string_view text) : size_(text.size()) {
+        if (text.size() > kPadded)
+            throw std::length_error("ShortPiece: longer than a block");
+        text.copy(bytes_.data(), text.size());
+    }
 
-// How many bytes BytesEqual marked.
-std::size_t CountMarked(std::uint64_t mask) {
-    return static_cast<std::size_t>(((mask >> 7) * 0x0101010101010101ULL) >> 56);
-}
+    char* WriteTo(char* out) const {
+        std::memcpy(out, bytes_.data(), kPadded);
+        return out + size_;
+    }
 
-std::uint64_t ClearFirstMarked(std::uint64_t mask) {
-    if constexpr (std::endian::native == std::endian::little)
-        return mask & (mask - 1);
-    else
-        return mask & ~(std::uint64_t{1} << (63 - std::countl_zero(mask)));
-}
-
-struct BodyCounts {
-    std::size_t quotes = 0;
-    std::size_t joints = 0;
+private:
+    std::array<char, kPadded> bytes_{};
+    std::size_t size_ = 0;
 };
 
-// The quotes the body escapes, and the joints it gets: one per line break that
-// the text holds once its tabs are gone (a tab may stand between CR and LF), the
-// appended one included, less the empty lines that collapsing drops.
-BodyCounts CountQuotesAndJoints(std::string_view text, bool stripTabs, bool collapse) {
-    BodyCounts counts;
-    const std::size_t n = text.size();
-    std::size_t lineStart = 0;
-    bool firstLine = true;
-    const auto endLine = [&](std::size_t lineEnd, std::size_t nextLine) {
-        const std::string_view line = text.substr(lineStart, lineEnd - lineStart);
-        const bool empty = stripTabs ? line.find_first_not_of('\t') == std::string_view::npos : line.empty();
-        if (!(collapse && empty && !firstLine))
-            ++counts.joints;
-        firstLine = false;
-        lineStart = nextLine;
-    };
-    const auto carriageReturn = [&](std::size_t at) {
-        std::size_t next = at + 1;
-        while (stripTabs && next < n && text[next] == '\t')
-            ++next;
-        if (next < n && text[next] == '\n')
-            endLine(at, next + 1);
-    };
+// The record's literal escapes, set up for the body pass.
+class EscapeWriter {
+public:
+    explicit EscapeWriter(std::span<const LiteralEscape> escapes) : escapes_(escapes) {
+        if (escapes.size() > replacements_.size())
+            throw std::length_error("EscapeWriter: too many escapes");
+        for (std::size_t i = 0; i < escapes.size(); ++i) {
+            starts_.Add(escapes[i].text.front());
+            const std::string_view replacement = escapes[i].replacement;
+            replacements_[i] = ShortPiece(replacement);
+            growth_ =
+                std::max(growth_, replacement.size() - std::min(replacement.size(), escapes[i].text.size()));
+        }
+    }
 
-    std::size_t i = 0;
-    for (; i + kWord <= n; i += kWord) {
-        PrefetchAhead(text.data() + i);
-        const std::uint64_t word = LoadWord(text.data() + i);
-        counts.quotes += CountMarked(BytesEqual(word, '"'));
-        for (std::uint64_t crs = BytesEqual(word, '\r'); crs != 0; crs = ClearFirstMarked(crs))
-            carriageReturn(i + FirstMarkedByte(crs));
+    // The bytes an escape may start with.
+    const scan::ByteSet& starts() const { return starts_; }
+    // The most that one escape makes the text longer.
+    std::size_t growth() const { return growth_; }
+
+    // Writes the escape that matches at `at`, or else the byte itself, and returns
+    // the position after what it used.
+    std::size_t Write(std::string_view text, std::size_t at, char*& out) const {
+        for (std::size_t i = 0; i < escapes_.size(); ++i)
+            if (HoldsAt(text, at, escapes_[i].text)) {
+                out = replacements_[i].WriteTo(out);
+                return at + escapes_[i].text.size();
+            }
+        *out++ = text[at];
+        return at + 1;
     }
-    for (; i < n; ++i) {
-        if (text[i] == '"')
-            ++counts.quotes;
-        else if (text[i] == '\r')
-            carriageReturn(i);
-    }
-    endLine(n, n);
-    return counts;
+
+private:
+    std::span<const LiteralEscape> escapes_;
+    std::array<ShortPiece, scan::ByteSet::kCapacity> replacements_{};
+    scan::ByteSet starts_{};
+    std::size_t growth_ = 0;
+};
+
+std::string Head(const TargetRecord& target) {
+    return target.delimiters == nullptr ? "" : std::string(target.delimiters->opening) + "\r\n\r\n";
+}
+
+std::string Tail(const TargetRecord& target) {
+    return target.delimiters == nullptr ? "" : "\r\n\r\n" + std::string(target.delimiters->closing);
 }
 
 } // namespace
 
-std::string BuildBody(const std::string& text, const BodyRecipe& recipe, std::size_t spareCapacity) {
-    const bool stripTabs = !recipe.preserveTabs;
-    const StatementForm& form = recipe.form;
-    const std::size_t n = text.size();
+Code WriteBody(std::string lines, std::size_t lineBreaks, const TargetRecord& target,
+               const Statement& statement) {
+    const std::string head = Head(target);
+    const std::string tail = Tail(target);
+    const EscapeWriter escapes(target.escapes);
+    const std::size_t storedBreaks = lineBreaks - 1;
+    const std::size_t escapeGrowth =
+        escapes.growth() == 0 ? 0 : escapes.growth() * scan::Finder(escapes.starts()).CountOf(lines);
+    const std::size_t bound = head.size() + statement.opening.size() + lines.size() -
+                              kLineBreak.size() * storedBreaks + lineBreaks * statement.joint.size() +
+                              escapeGrowth + statement.closing.size() + tail.size();
+    Code code;
+    code.text.resize(bound + ShortPiece::kPadded);
+    char* const begin = code.text.data();
+    char* out = Put(begin, head);
+    code.bodyBegin = head.size();
+    out = Put(out, statement.opening);
 
-    // A bound on the body's size that overshoots by no more than the tabs and line
-    // breaks of the text: every byte kept, every quote escaped, every joint written.
-    const auto [quotes, joints] = CountQuotesAndJoints(text, stripTabs, !recipe.preserveEmptyLines);
-    const std::size_t quoteGrowth =
-        recipe.quoteReplacement.size() > 1 ? recipe.quoteReplacement.size() - 1 : 0;
-    const std::size_t bound =
-        form.opening.size() + n + quotes * quoteGrowth + joints * form.joint.size() + form.closing.size();
-
-    std::string body;
-    // A word of slack: the run copy below writes whole words past the end of a run.
-    body.reserve(bound + kWord + spareCapacity);
-    body.resize(bound + kWord);
-    char* const begin = body.data();
-    char* out = begin;
-    const auto write = [&out](std::string_view piece) {
-        std::memcpy(out, piece.data(), piece.size());
-        out += piece.size();
-    };
-
-    std::array<bool, 256> special{};
-    special[static_cast<unsigned char>('\r')] = true;
-    special[static_cast<unsigned char>('"')] = true;
-    special[static_cast<unsigned char>('\t')] = stripTabs;
-
-    write(form.opening);
-    const char* lineStart = out;
-    bool firstLine = true;
-    // Each line break becomes the joint, unless collapsing drops the empty line it ends.
-    const auto endLine = [&] {
-        const bool dropped = !recipe.preserveEmptyLines && out == lineStart && !firstLine;
-        if (!dropped)
-            write(form.joint);
-        lineStart = out;
-        firstLine = false;
-    };
-
-    const char* in = text.data();
-    const char* const end = in + n;
-    while (in < end) {
-        while (end - in >= static_cast<std::ptrdiff_t>(kWord)) {
-            PrefetchAhead(in);
-            PrefetchAhead(out);
-            const std::uint64_t word = LoadWord(in);
-            const std::uint64_t marks =
-                BytesEqual(word, '\r') | BytesEqual(word, '"') | (stripTabs ? BytesEqual(word, '\t') : 0);
-            std::memcpy(out, in, kWord);
-            const std::size_t run = marks == 0 ? kWord : FirstMarkedByte(marks);
-            in += run;
-            out += run;
-            if (run < kWord)
-                break;
+    scan::ByteSet stopBytes = escapes.starts();
+    stopBytes.Add('\r');
+    const scan::Finder stops(stopBytes);
+    const std::string_view text = lines;
+    for (std::size_t read = 0; read < text.size();) {
+        if (!stopBytes.Contains(text[read])) { // a run of ordinary bytes
+            const std::size_t stop = stops.CopyBlocksUntilFirstOf(text, read, out);
+            out += stop - read;
+            read = stop;
+        } else if (text.substr(read).starts_with(kLineBreak)) {
+            out = Put(out, statement.joint);
+            read += kLineBreak.size();
+        } else {
+            read = escapes.Write(text, read, out);
         }
-        while (in < end && !special[static_cast<unsigned char>(*in)])
-            *out++ = *in++;
-        if (in == end)
-            break;
-        const char c = *in++;
-        if (c == '"') {
-            write(recipe.quoteReplacement);
-        } else if (c == '\r') {
-            const char* next = in;
-            while (stripTabs && next < end && *next == '\t')
-                ++next;
-            if (next < end && *next == '\n') {
-                in = next + 1;
-                endLine();
-            } else {
-                *out++ = '\r'; // a lone CR is an ordinary character
-            }
-        } // else a tab being stripped
     }
-    endLine(); // the line break that every body's last line ends with
-
-    out -= std::min(form.cut, static_cast<std::size_t>(out - begin));
-    write(form.closing);
-    body.resize(static_cast<std::size_t>(out - begin));
-    return body;
+    out = Put(out, statement.joint); // the final line break
+    out = Put(out - statement.cut, statement.closing);
+    code.bodyEnd = static_cast<std::size_t>(out - begin);
+    out = Put(out, tail);
+    code.text.resize(static_cast<std::size_t>(out - begin));
+    return code;
 }
 
 namespace {
+
+std::size_t CountOccurrences(const scan::TextFinder& finder, std::string_view text, std::size_t from,
+                             std::size_t size) {
+    std::size_t count = 0;
+    for (std::size_t at = finder.Find(text, from); at != kNone; at = finder.Find(text, at + size))
+        ++count;
+    return count;
+}
+
+// Replaces, in place, every `marker` inside the body with itself less the space
+// at `spaceAt`, as one left-to-right replacement does.
+void DropSpace(Code& code, std::string_view marker, std::size_t spaceAt) {
+    const scan::TextFinder finder(marker);
+    const std::string_view body(code.text.data(), code.bodyEnd);
+    char* const data = code.text.data();
+    std::size_t read = code.bodyBegin;
+    std::size_t write = read;
+    for (std::size_t hit = finder.Find(body, read); hit != kNone; hit = finder.Find(body, read)) {
+        const std::size_t space = hit + spaceAt;
+        if (write != read)
+            std::memmove(data + write, data + read, space - read);
+        write += space - read;
+        read = space + 1;
+    }
+    if (write == read)
+        return;
+    std::memmove(data + write, data + read, code.text.size() - read);
+    code.text.resize(code.text.size() - (read - write));
+    code.bodyEnd -= read - write;
+}
 
 bool OnlySpaces(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
 }
 
-// How much longer the text gets per spliced block: the opening and closing marker
-// give way to two quotes and two joiners.
-std::size_t SpliceGrowth(const BlockMarkers& m) {
-    return 2 + 2 * m.joiner.size() - m.opening.size() - m.closing.size();
-}
-
 } // namespace
 
 namespace {
 
-struct MarkerScan {
-    std::size_t firstOpening = std::string_view::npos;
-    std::size_t closings = 0;
+// One left-to-right pass of the splice. What makes it exact: every opening marker
+// takes the first closing marker after it that no earlier opening took, so the
+// taken closings ahead of the scan are always the next few closings in a row.
+// The state is where the next taken closing is and where the last one ends.
+// Nothing the splice writes forms a marker with its neighbours; deleting a blank
+// block can join an opening marker across the gap, and does.
+class BlockSplicer {
+public:
+    // Writes to `out`, which already holds the body up to `from`, `outBegin` marking
+    // where the body starts in it.
+    BlockSplicer(std::string_view body, const BlockMarkers& markers, char* outBegin, char* out)
+        : body_(body), markers_(markers), opening_(markers.opening), closing_(markers.closing),
+          openingText_(markers.opening), blockStart_(std::string("\"").append(markers.joiner)),
+          blockEnd_(std::string(markers.joiner).append("\"")), outBegin_(outBegin), out_(out) {}
+
+    // Returns the end of the output.
+    char* Run(std::size_t from) {
+        read_ = from;
+        while (read_ < body_.size()) {
+            const std::size_t segmentEnd = nextTaken_ == kNone ? body_.size() : nextTaken_;
+            if (read_ == segmentEnd) {
+                CloseBlock();
+                continue;
+            }
+            // An opening may not reach into a taken closing: that one is gone from the text.
+            const std::size_t opening =
+                searching_ ? opening_.Find(body_.substr(0, segmentEnd), read_) : kNone;
+            const std::size_t copyEnd = opening == kNone ? segmentEnd : opening;
+            Put(body_.substr(read_, copyEnd - read_));
+            read_ = copyEnd;
+            if (opening != kNone) {
+                read_ += markers_.opening.size();
+                OpenBlock(out_);
+            }
+        }
+        return out_;
+    }
+
+private:
+    void Put(std::string_view piece) {
+        std::memcpy(out_, piece.data(), piece.size());
+        out_ += piece.size();
+    }
+
+    // An opening marker ends at read_; in the output it starts at `at`.
+    void OpenBlock(char* at) {
+        while (at != nullptr) {
+            out_ = at;
+            const std::size_t close = closing_.Find(body_, std::max(read_, takenEnd_));
+            if (close == kNone) { // no block can close any more: the rest stays text
+                out_ = openingText_.WriteTo(out_);
+                searching_ = false;
+                return;
+            }
+            // Content that runs into a taken closing holds its joiner: never blank.
+            if (nextTaken_ == kNone && OnlySpaces(body_.substr(read_, close - read_))) {
+                read_ = close + markers_.closing.size();
+                at = OpeningAcrossGap();
+                continue;
+            }
+            out_ = blockStart_.WriteTo(out_); // closes the literal the block stood in
+            takenEnd_ = close + markers_.closing.size();
+            if (nextTaken_ == kNone)
+                nextTaken_ = close;
+            return;
+        }
+    }
+
+    void CloseBlock() {
+        out_ = blockEnd_.WriteTo(out_); // reopens the literal
+        read_ = nextTaken_ + markers_.closing.size();
+        nextTaken_ = read_ < takenEnd_ ? closing_.Find(body_, read_) : kNone;
+    }
+
+    // A deleted block leaves the output and the rest of the body side by side; when
+    // they form an opening marker, returns where it starts in the output.
+    char* OpeningAcrossGap() {
+        const std::string_view written(outBegin_, static_cast<std::size_t>(out_ - outBegin_));
+        const std::string_view opening = markers_.opening;
+        for (std::size_t k = 1; k < opening.size(); ++k)
+            if (written.ends_with(opening.substr(0, k)) && HoldsAt(body_, read_, opening.substr(k))) {
+                read_ += opening.size() - k;
+                return out_ - k;
+            }
+        return nullptr;
+    }
+
+    std::string_view body_;
+    const BlockMarkers& markers_;
+    scan::TextFinder opening_;
+    scan::TextFinder closing_;
+    ShortPiece openingText_; // an opening left as text
+    ShortPiece blockStart_;  // Q joiner
+    ShortPiece blockEnd_;    // joiner Q
+    char* outBegin_;
+    char* out_;
+    std::size_t read_ = 0;
+    std::size_t nextTaken_ = kNone; // first taken closing at or after read_
+    std::size_t takenEnd_ = 0;      // end of the last taken closing
+    bool searching_ = true;         // false once an opening has no closing after it
 };
 
-// Replaces "<% " with "<%" and then " %>" with "%>" (for PHP the same with "?"), as
-// two replacements one after the other would, in one pass over the marker byte
-// that all four texts share; on the way it counts the closing markers of the
-// result and finds its first opening marker.
-MarkerScan TightenMarkers(std::string& text, const BlockMarkers& m) {
-    const char marker = m.closing.front();                    // '%' or '?'
-    const std::string_view openingTail = m.opening.substr(2); // "=" or nothing
-    char* const data = text.data();
-    const std::size_t n = text.size();
-    MarkerScan scan;
-    std::size_t read = 0;
-    std::size_t write = 0; // never past `read`: the text only shrinks
-    for (;;) {
-        const void* hit = std::memchr(data + read, marker, n - read);
-        const std::size_t at = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data) : n;
-        std::memmove(data + write, data + read, at - read);
-        write += at - read;
-        if (at == n)
-            break;
-        // The text written so far is final, and ends with the byte before the marker byte.
-        const char before = write > 0 ? data[write - 1] : '\0';
-        const bool spacedOpening = before == '<' && at + 1 < n && data[at + 1] == ' ';
-        read = spacedOpening ? at + 2 : at + 1;
-        const char after = read < n ? data[read] : '\0';
-        if (before == ' ' && after == '>') // a spaced closing
-            --write;
-        data[write++] = marker;
-        if (after == '>')
-            ++scan.closings;
-        const bool opening =
-            write >= 2 && data[write - 2] == '<' && (openingTail.empty() || after == openingTail.front());
-        if (opening && scan.firstOpening == std::string_view::npos)
-            scan.firstOpening = write - 2;
-    }
-    text.resize(write);
-    return scan;
+// Each spliced block makes the text longer by this: its markers give way to two quotes and two joiners.
+std::size_t SpliceGrowth(const BlockMarkers& m) {
+    const std::size_t added = 2 + 2 * m.joiner.size();
+    const std::size_t removed = m.opening.size() + m.closing.size();
+    return added > removed ? added - removed : 0;
 }
 
 } // namespace
 
-void SpliceEmbeddedBlocks(std::string& text, const BlockMarkers& m) {
-    const MarkerScan scan = TightenMarkers(text, m);
-    const std::size_t first = scan.firstOpening;
-    const std::size_t headroom = scan.closings * SpliceGrowth(m);
-    if (first == std::string_view::npos || headroom == 0)
-        return; // no block can be closed: the text stays as it is
+void SpliceEmbeddedBlocks(Code& code, const BlockMarkers& markers) {
+    DropSpace(code, markers.spacedOpening, markers.spacedOpening.size() - 1);
+    DropSpace(code, markers.spacedClosing, 0);
 
-    // The working text is always the output written so far, followed by what is
-    // left of the source from `read` on, where every closing marker of the source
-    // in [read, consumedUpTo) belongs to a block already spliced and stands for
-    // joiner + Q. Nothing the splice writes can be part of a marker, so copying a
-    // block's content where it stands and finishing the block when the scan
-    // reaches its closing marker gives the same text as rewriting the block and
-    // searching again from the start. The source is moved `headroom` bytes up in
-    // the same buffer; each splice writes at most SpliceGrowth bytes more than it
-    // reads, so the output never overtakes the unread source.
-    // Without that room (more blocks than the caller expected) the output goes to a
-    // new buffer instead, which costs no more than growing this one would.
-    const std::size_t size = text.size();
-    std::string fresh;
-    char* base = nullptr;
-    std::string_view src; // valid from `first` on
-    const bool inPlace = text.capacity() >= size + headroom;
-    if (inPlace) {
-        text.resize(size + headroom);
-        base = text.data();
-        std::memmove(base + first + headroom, base + first, size - first);
-        src = std::string_view(base + headroom, size);
-    } else {
-        fresh.reserve(size + headroom + size / 64 + 128); // and room for the finishing steps
-        fresh.resize(size + headroom);
-        base = fresh.data();
-        std::memcpy(base, text.data(), first);
-        src = text;
-    }
-    std::size_t out = first;
-    const auto write = [&](std::string_view piece) {
-        std::memmove(base + out, piece.data(), piece.size());
-        out += piece.size();
-    };
-    const auto outputEndsWith = [&](std::string_view piece) {
-        return out >= piece.size() && std::memcmp(base + out - piece.size(), piece.data(), piece.size()) == 0;
-    };
+    const std::string_view body =
+        std::string_view(code.text).substr(code.bodyBegin, code.bodyEnd - code.bodyBegin);
+    const std::size_t first = scan::TextFinder(markers.opening).Find(body, 0);
+    if (first == kNone)
+        return;
+    // Only a closing after the first opening can end a block.
+    const std::size_t closings = CountOccurrences(scan::TextFinder(markers.closing), body,
+                                                  first + markers.opening.size(), markers.closing.size());
+    if (closings == 0)
+        return;
 
-    std::size_t read = first;
-    std::size_t consumedUpTo = 0;
-    std::size_t nextPending = std::string_view::npos; // first spliced closing at or after `read`
-    bool searching = true;                            // false once an opening has no closing marker after it
-    std::size_t seamOpening = std::string_view::npos; // output position of an opening found at a seam
-
-    // The opening marker ended just before `read` and would start at output position `at`.
-    const auto handleOpening = [&](std::size_t at) {
-        const std::size_t close = Find(src, m.closing, std::max(read, consumedUpTo));
-        out = at;
-        if (close == std::string_view::npos) {
-            write(m.opening); // it stays text, and so does everything after it
-            searching = false;
-            return;
-        }
-        // A content that runs into a spliced block holds that block's joiner, so it is never blank.
-        if (consumedUpTo <= read && OnlySpaces(src.substr(read, close - read))) {
-            read = close + m.closing.size();
-            // The two sides of the deleted block may form a new opening marker.
-            for (std::size_t k = m.opening.size() - 1; k >= 1; --k) {
-                const std::string_view rest = m.opening.substr(k);
-                if (outputEndsWith(m.opening.substr(0, k)) && src.substr(read).starts_with(rest)) {
-                    seamOpening = out - k;
-                    read += rest.size();
-                    break;
-                }
-            }
-            return;
-        }
-        write("\"");
-        write(m.joiner);
-        consumedUpTo = close + m.closing.size();
-        if (nextPending == std::string_view::npos)
-            nextPending = close;
-    };
-
-    while (read < size || seamOpening != std::string_view::npos) {
-        PrefetchAhead(src.data() + std::min(read, size));
-        PrefetchAhead(base + out);
-        if (seamOpening != std::string_view::npos) {
-            const std::size_t at = seamOpening;
-            seamOpening = std::string_view::npos;
-            handleOpening(at);
-            continue;
-        }
-        const std::size_t segmentEnd = nextPending == std::string_view::npos ? size : nextPending;
-        if (read == segmentEnd) { // a spliced block ends here
-            write(m.joiner);
-            write("\"");
-            read = nextPending + m.closing.size();
-            nextPending = read < consumedUpTo ? Find(src, m.closing, read) : std::string_view::npos;
-            continue;
-        }
-        const std::size_t opening =
-            searching ? Find(src.substr(0, segmentEnd), m.opening, read) : std::string_view::npos;
-        const std::size_t copyEnd = opening == std::string_view::npos ? segmentEnd : opening;
-        write(src.substr(read, copyEnd - read));
-        read = copyEnd;
-        if (opening != std::string_view::npos) {
-            read += m.opening.size();
-            handleOpening(out);
-        }
-    }
-    if (!inPlace)
-        text.swap(fresh);
-    text.resize(out);
+    std::string out(code.text.size() + closings * SpliceGrowth(markers) + ShortPiece::kPadded, '\0');
+    code.text.copy(out.data(), code.bodyBegin + first);
+    char* const bodyEnd =
+        BlockSplicer(body, markers, out.data() + code.bodyBegin, out.data() + code.bodyBegin + first)
+            .Run(first);
+    const std::string_view tail = std::string_view(code.text).substr(code.bodyEnd);
+    tail.copy(bodyEnd, tail.size());
+    code.bodyEnd = static_cast<std::size_t>(bodyEnd - out.data());
+    out.resize(code.bodyEnd + tail.size());
+    // Deleted blocks can leave far more room than the code needs; the caller should not hold on to it.
+    if (out.capacity() > 2 * out.size() + 4096)
+        out.shrink_to_fit();
+    code.text.swap(out);
 }
 
 } // namespace quillvane

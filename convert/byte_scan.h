@@ -1,0 +1,284 @@
+#pragma once
+
+// The loops that every pass over a whole text spends its time in: finding the
+// next byte of a small set, and finding a short marker text. With SSE2 (every
+// x86-64 processor has it) sixteen positions are classified at once; the portable
+// versions do the same one by one, serve every other processor, and are what the
+// tests hold the fast ones to.
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <stdexcept>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define QUILLVANE_HAS_SSE2 1
+#endif
+
+namespace quillvane::scan {
+
+// Up to eight distinct bytes, the most any pass looks for at once.
+class ByteSet {
+public:
+    static constexpr std::size_t kCapacity = 8;
+
+    constexpr ByteSet(std::initializer_list<char> bytes) {
+        for (const char c : bytes)
+            Add(c);
+    }
+
+    constexpr void Add(char c) {
+        if (Contains(c))
+            return;
+        if (size_ == kCapacity)
+            throw std::length_error("ByteSet: more than eight bytes");
+        // Unused slots repeat the last byte, so a fixed number of comparisons is always right.
+        for (std::size_t i = size_; i < kCapacity; ++i)
+            bytes_[i] = c;
+        ++size_;
+        members_[static_cast<unsigned char>(c)] = true;
+    }
+
+    constexpr bool Contains(char c) const { return members_[static_cast<unsigned char>(c)]; }
+    constexpr std::size_t size() const { return size_; }
+    constexpr char operator[](std::size_t i) const { return bytes_[i]; }
+
+private:
+    std::array<char, kCapacity> bytes_{};
+    std::size_t size_ = 0;
+    std::array<bool, 256> members_{};
+};
+
+namespace portable {
+
+// Finds the bytes of one set in texts.
+class Finder {
+public:
+    explicit Finder(const ByteSet& set) : set_(set) {}
+
+    // The first position at or after `from` whose byte is in the set, or text.size().
+    std::size_t FindFirstOf(std::string_view text, std::size_t from) const {
+        while (from < text.size() && !set_.Contains(text[from]))
+            ++from;
+        return from < text.size() ? from : text.size();
+    }
+
+    // FindFirstOf, copying the bytes it passes over to `out`.
+    std::size_t CopyUntilFirstOf(std::string_view text, std::size_t from, char* out) const {
+        while (from < text.size() && !set_.Contains(text[from]))
+            *out++ = text[from++];
+        return from < text.size() ? from : text.size();
+    }
+
+    // The same: the fast one's room behind the run is not needed here.
+    std::size_t CopyBlocksUntilFirstOf(std::string_view text, std::size_t from, char* out) const {
+        return CopyUntilFirstOf(text, from, out);
+    }
+
+    // How many bytes of `text` are in the set.
+    std::size_t CountOf(std::string_view text) const {
+        std::size_t count = 0;
+        for (const char c : text)
+            count += set_.Contains(c) ? 1 : 0;
+        return count;
+    }
+
+private:
+    ByteSet set_;
+};
+
+// Finds a short text, one to four bytes, in texts.
+class TextFinder {
+public:
+    static constexpr std::size_t kLongest = 4;
+
+    explicit TextFinder(std::string_view needle) : needle_(needle) {
+        if (needle.empty() || needle.size() > kLongest)
+            throw std::length_error("TextFinder: one to four bytes");
+    }
+
+    // Where the first occurrence at or after `from` starts, or npos.
+    std::size_t Find(std::string_view text, std::size_t from) const {
+        for (; from + needle_.size() <= text.size(); ++from)
+            if (HoldsAt(text, from))
+                return from;
+        return std::string_view::npos;
+    }
+
+private:
+    bool HoldsAt(std::string_view text, std::size_t at) const {
+        for (std::size_t i = 0; i < needle_.size(); ++i)
+            if (text[at + i] != needle_[i])
+                return false;
+        return true;
+    }
+
+    std::string_view needle_;
+};
+
+} // namespace portable
+
+#if defined(QUILLVANE_HAS_SSE2)
+namespace sse2 {
+
+class Finder {
+public:
+    static constexpr std::size_t kBlock = 16;
+
+    explicit Finder(const ByteSet& set) : tail_(set), empty_(set.size() == 0), wide_(set.size() > 4) {
+        for (std::size_t i = 0; i < ByteSet::kCapacity; ++i)
+            lanes_[i] = _mm_set1_epi8(set[i]);
+    }
+
+    std::size_t FindFirstOf(std::string_view text, std::size_t from) const {
+        for (; from + kBlock <= text.size(); from += kBlock)
+            if (const unsigned hits = Classify(Load(text.data() + from)); hits != 0)
+                return from + static_cast<std::size_t>(std::countr_zero(hits));
+        return tail_.FindFirstOf(text, from);
+    }
+
+    // CopyUntilFirstOf into a separate buffer, whole blocks at a time: up to 15 bytes
+    // behind the copied ones may be overwritten, so `out` needs that much room.
+    std::size_t CopyBlocksUntilFirstOf(std::string_view text, std::size_t from, char* out) const {
+        for (; from + kBlock <= text.size(); from += kBlock, out += kBlock) {
+            const __m128i block = Load(text.data() + from);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+            if (const unsigned hits = Classify(block); hits != 0)
+                return from + static_cast<std::size_t>(std::countr_zero(hits));
+        }
+        return tail_.CopyUntilFirstOf(text, from, out);
+    }
+
+    // Copies exactly the bytes it passes over. Safe in place, with `out` at or before
+    // `from`: a block is stored only once it is loaded, and only over bytes it holds.
+    std::size_t CopyUntilFirstOf(std::string_view text, std::size_t from, char* out) const {
+        for (; from + kBlock <= text.size(); from += kBlock, out += kBlock) {
+            const __m128i block = Load(text.data() + from);
+            if (const unsigned hits = Classify(block); hits != 0) {
+                const auto run = static_cast<std::size_t>(std::countr_zero(hits));
+                CopyShort(out, text.data() + from, run);
+                return from + run;
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+        }
+        return tail_.CopyUntilFirstOf(text, from, out);
+    }
+
+    std::size_t CountOf(std::string_view text) const {
+        // Each hit is a byte 0xFF; its low bit, summed by SAD, counts it without a
+        // popcount instruction, which plain x86-64 lacks.
+        const __m128i ones = _mm_set1_epi8(1);
+        __m128i sums = _mm_setzero_si128();
+        std::size_t at = 0;
+        for (; at + kBlock <= text.size(); at += kBlock) {
+            const __m128i hits = _mm_and_si128(Hits(Load(text.data() + at)), ones);
+            sums = _mm_add_epi64(sums, _mm_sad_epu8(hits, _mm_setzero_si128()));
+        }
+        const auto count = static_cast<std::size_t>(_mm_cvtsi128_si64(sums)) +
+                           static_cast<std::size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+        return count + tail_.CountOf(text.substr(at));
+    }
+
+private:
+    static __m128i Load(const char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
+
+    // Fewer than 16 bytes, in pieces of 8, 4, 2 and 1, each loaded before it is stored.
+    static void CopyShort(char* out, const char* in, std::size_t size) {
+        std::size_t at = 0;
+        for (const std::size_t piece : {8, 4, 2, 1})
+            if (size & piece) {
+                Move(out + at, in + at, piece);
+                at += piece;
+            }
+    }
+
+    static void Move(char* out, const char* in, std::size_t piece) {
+        switch (piece) {
+        case 8: {
+            std::uint64_t v;
+            std::memcpy(&v, in, 8);
+            std::memcpy(out, &v, 8);
+            break;
+        }
+        case 4: {
+            std::uint32_t v;
+            std::memcpy(&v, in, 4);
+            std::memcpy(out, &v, 4);
+            break;
+        }
+        case 2: {
+            std::uint16_t v;
+            std::memcpy(&v, in, 2);
+            std::memcpy(out, &v, 2);
+            break;
+        }
+        default:
+            *out = *in;
+        }
+    }
+
+    // 0xFF for each byte of the block that is in the set, 0 for the others.
+    __m128i Hits(__m128i block) const {
+        if (empty_)
+            return _mm_setzero_si128();
+        const auto eq = [&](std::size_t i) { return _mm_cmpeq_epi8(block, lanes_[i]); };
+        __m128i hits = _mm_or_si128(_mm_or_si128(eq(0), eq(1)), _mm_or_si128(eq(2), eq(3)));
+        if (wide_)
+            hits = _mm_or_si128(hits, _mm_or_si128(_mm_or_si128(eq(4), eq(5)), _mm_or_si128(eq(6), eq(7))));
+        return hits;
+    }
+
+    // One bit per byte of the block, set where the byte is in the set.
+    unsigned Classify(__m128i block) const { return static_cast<unsigned>(_mm_movemask_epi8(Hits(block))); }
+
+    __m128i lanes_[ByteSet::kCapacity];
+    portable::Finder tail_; // the last few bytes, too few for a block
+    bool empty_;
+    bool wide_;
+};
+
+// Tests sixteen starting positions at once: a position matches where the byte at
+// it equals the first byte of the needle, the byte after it the second, and so on.
+class TextFinder {
+public:
+    explicit TextFinder(std::string_view needle) : tail_(needle), size_(needle.size()) {
+        for (std::size_t i = 0; i < portable::TextFinder::kLongest; ++i)
+            lanes_[i] = _mm_set1_epi8(needle[std::min(i, size_ - 1)]);
+    }
+
+    std::size_t Find(std::string_view text, std::size_t from) const {
+        const char* const data = text.data();
+        for (; from + kBlock + size_ - 1 <= text.size(); from += kBlock) {
+            __m128i matches = _mm_cmpeq_epi8(Load(data + from), lanes_[0]);
+            for (std::size_t i = 1; i < size_; ++i)
+                matches = _mm_and_si128(matches, _mm_cmpeq_epi8(Load(data + from + i), lanes_[i]));
+            if (const auto hits = static_cast<unsigned>(_mm_movemask_epi8(matches)); hits != 0)
+                return from + static_cast<std::size_t>(std::countr_zero(hits));
+        }
+        return tail_.Find(text, from);
+    }
+
+private:
+    static constexpr std::size_t kBlock = 16;
+    static __m128i Load(const char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
+
+    __m128i lanes_[portable::TextFinder::kLongest];
+    portable::TextFinder tail_; // the last positions, too few for a block
+    std::size_t size_;
+};
+
+} // namespace sse2
+using Finder = sse2::Finder;
+using TextFinder = sse2::TextFinder;
+#else
+using Finder = portable::Finder;
+using TextFinder = portable::TextFinder;
+#endif
+
+} // namespace quillvane::scan
