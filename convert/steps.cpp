@@ -1,10 +1,12 @@
 #include "convert/steps.h"
 
 #include "convert/byte_scan.h"
+#include "convert/exact_blocks.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 namespace quillvane {
@@ -98,29 +100,57 @@ private:
     std::size_t size_ = 0;
 };
 
-// The record's literal escapes, set up for the body pass.
+// The record's literal escapes, set up for the body pass; in exact mode also the
+// splice of the record's blocks, which start where an escape may.
 class EscapeWriter {
 public:
-    explicit EscapeWriter(std::span<const LiteralEscape> escapes) : escapes_(escapes) {
+    static constexpr std::size_t kMostEscapes = 16;
+
+    EscapeWriter(std::span<const LiteralEscape> escapes, const BlockMarkers* exactBlocks)
+        : escapes_(escapes) {
         if (escapes.size() > replacements_.size())
             throw std::length_error("EscapeWriter: too many escapes");
         for (std::size_t i = 0; i < escapes.size(); ++i) {
-            starts_.Add(escapes[i].text.front());
             const std::string_view replacement = escapes[i].replacement;
             replacements_[i] = ShortPiece(replacement);
-            growth_ =
-                std::max(growth_, replacement.size() - std::min(replacement.size(), escapes[i].text.size()));
+            Starts(escapes[i].text.front(),
+                   replacement.size() - std::min(replacement.size(), escapes[i].text.size()));
+        }
+        if (exactBlocks != nullptr) {
+            blocks_.emplace(*exactBlocks);
+            Starts(blocks_->FirstByte(), blocks_->Growth());
         }
     }
 
     // The bytes an escape may start with.
     const scan::ByteSet& starts() const { return starts_; }
-    // The most that one escape makes the text longer.
-    std::size_t growth() const { return growth_; }
 
-    // Writes the escape that matches at `at`, or else the byte itself, and returns
-    // the position after what it used.
-    std::size_t Write(std::string_view text, std::size_t at, char*& out) const {
+    // The most that the escapes make `text` longer. The CR LF of its `storedBreaks`
+    // line breaks become joints, which are counted apart.
+    std::size_t GrowthIn(std::string_view text, std::size_t storedBreaks) const {
+        std::size_t total = 0;
+        std::array<bool, scan::ByteSet::kCapacity> counted{};
+        for (std::size_t i = 0; i < starts_.size(); ++i) {
+            const std::size_t growth = GrowthOf(starts_[i]);
+            if (counted[i] || growth == 0)
+                continue;
+            scan::ByteSet alike{}; // one count for all the bytes that grow alike
+            for (std::size_t j = i; j < starts_.size(); ++j)
+                if (GrowthOf(starts_[j]) == growth) {
+                    alike.Add(starts_[j]);
+                    counted[j] = true;
+                }
+            total += growth * scan::Finder(alike).CountOf(text);
+        }
+        return total - storedBreaks * (GrowthOf('\r') + GrowthOf('\n'));
+    }
+
+    // Writes the block or the escape that matches at `at`, or else the byte itself,
+    // and returns the position after what it used.
+    std::size_t Write(std::string_view text, std::size_t at, char*& out) {
+        if (blocks_ && text[at] == blocks_->FirstByte())
+            if (const std::size_t after = blocks_->Splice(text, at, out); after != kNone)
+                return after;
         for (std::size_t i = 0; i < escapes_.size(); ++i)
             if (HoldsAt(text, at, escapes_[i].text)) {
                 out = replacements_[i].WriteTo(out);
@@ -131,10 +161,18 @@ public:
     }
 
 private:
+    void Starts(char byte, std::size_t growth) {
+        starts_.Add(byte);
+        std::size_t& most = growthOf_[static_cast<unsigned char>(byte)];
+        most = std::max(most, growth);
+    }
+    std::size_t GrowthOf(char byte) const { return growthOf_[static_cast<unsigned char>(byte)]; }
+
     std::span<const LiteralEscape> escapes_;
-    std::array<ShortPiece, scan::ByteSet::kCapacity> replacements_{};
+    std::array<ShortPiece, kMostEscapes> replacements_{};
     scan::ByteSet starts_{};
-    std::size_t growth_ = 0;
+    std::array<std::size_t, 256> growthOf_{}; // per first byte, the most its escapes grow
+    std::optional<ExactBlockSplicer> blocks_;
 };
 
 std::string Head(const TargetRecord& target) {
@@ -148,13 +186,13 @@ std::string Tail(const TargetRecord& target) {
 } // namespace
 
 Code WriteBody(std::string lines, std::size_t lineBreaks, const TargetRecord& target,
-               const Statement& statement) {
+               const Statement& statement, Escaping escaping) {
     const std::string head = Head(target);
     const std::string tail = Tail(target);
-    const EscapeWriter escapes(target.escapes);
+    const bool exact = escaping == Escaping::Exact;
+    EscapeWriter escapes(exact ? target.exactEscapes : target.escapes, exact ? target.blocks : nullptr);
     const std::size_t storedBreaks = lineBreaks - 1;
-    const std::size_t escapeGrowth =
-        escapes.growth() == 0 ? 0 : escapes.growth() * scan::Finder(escapes.starts()).CountOf(lines);
+    const std::size_t escapeGrowth = escapes.GrowthIn(lines, storedBreaks);
     const std::size_t bound = head.size() + statement.opening.size() + lines.size() -
                               kLineBreak.size() * storedBreaks + lineBreaks * statement.joint.size() +
                               escapeGrowth + statement.closing.size() + tail.size();
