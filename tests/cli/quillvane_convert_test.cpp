@@ -154,11 +154,13 @@ TEST_F(QuillvaneConvert, EveryTargetAndOptionGivesWhatTheWindowGives) {
         {"asp", "ASP"}, {"php-echo", "PHPECHO"}, {"php-print", "PHPPRINT"}, {"javascript", "JavaScript"},
         {"jsp", "JSP"}, {"perl", "Perl"}};
     for (const auto& [word, code] : targets) {
-        for (int mask = 0; mask < 8; ++mask) {
-            const ConversionFlags flags{(mask & 1) != 0, (mask & 2) == 0, (mask & 4) == 0};
+        for (int mask = 0; mask < 16; ++mask) {
+            const ConversionFlags flags{(mask & 1) != 0, (mask & 2) == 0, (mask & 4) == 0, (mask & 8) != 0};
             Args args{"--to", word, "--eol", "crlf", "@/in.html"};
-            for (const auto& [bit, option] :
-                 {std::pair{1, "--single-statement"}, {2, "--drop-empty-lines"}, {4, "--drop-tabs"}})
+            for (const auto& [bit, option] : {std::pair{1, "--single-statement"},
+                                              {2, "--drop-empty-lines"},
+                                              {4, "--drop-tabs"},
+                                              {8, "--exact"}})
                 if ((mask & bit) != 0)
                     args.push_back(option);
             const Outcome outcome = Run(args);
