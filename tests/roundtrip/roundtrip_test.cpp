@@ -201,6 +201,18 @@ std::vector<std::string> RunJava(const TempDir& dir, std::vector<Case>& cases) {
         "java");
 }
 
+// The page as the browser's DOM holds it once its scripts have run.
+std::string DumpDom(const TempDir& dir, const std::string& name) {
+    return Run(dir,
+               "chromium --headless --no-sandbox --disable-gpu --no-first-run "
+               "--disable-background-networking "
+               "--disable-component-update --disable-sync --user-data-dir=" +
+                   ShellWord(dir / ("profile-" + name)) + " --dump-dom " +
+                   ShellWord("file://" + (dir / name)),
+               180, "chromium")
+        .output;
+}
+
 // A page with each piece in an element of its own, as the browser serializes its
 // DOM, cut at those elements: a piece that escaped its element shows.
 std::vector<std::string> BrowserDom(const TempDir& dir, const std::string& name,
@@ -210,13 +222,7 @@ std::vector<std::string> BrowserDom(const TempDir& dir, const std::string& name,
     for (std::size_t i = 0; i < pieces.size(); ++i)
         page += mark + std::to_string(i) + "\">" + pieces[i] + "</div>\n";
     dir.Write(name, page + "</body></html>\n");
-    const std::string dom =
-        Run(dir,
-            "chromium --headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking "
-            "--disable-component-update --disable-sync --user-data-dir=" +
-                ShellWord(dir / ("profile-" + name)) + " --dump-dom " + ShellWord("file://" + (dir / name)),
-            180, "chromium")
-            .output;
+    const std::string dom = DumpDom(dir, name);
     std::vector<std::string> segments;
     for (std::size_t at = dom.find(mark), next; at != std::string::npos; at = next) {
         next = dom.find(mark, at + 1);
@@ -269,13 +275,7 @@ std::vector<std::string> RunChromiumText(const TempDir& dir, std::vector<Case>& 
                                   "  try { pre.textContent = encodeURIComponent(qvCases[i].join('')); }\n"
                                   "  catch (e) { pre.textContent = String(e); }\n"
                                   "  document.body.appendChild(pre);\n}\n</script>\n</body></html>\n");
-    const std::string dom =
-        Run(dir,
-            "chromium --headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking "
-            "--disable-component-update --disable-sync --user-data-dir=" +
-                ShellWord(dir / "profile-text") + " --dump-dom " + ShellWord("file://" + (dir / "text.html")),
-            180, "chromium")
-            .output;
+    const std::string dom = DumpDom(dir, "text.html");
     std::vector<std::string> printed;
     for (std::size_t at = 0; (at = dom.find("<pre>", at)) != std::string::npos; at += 5)
         printed.push_back(PercentDecoded(dom.substr(at + 5, dom.find("</pre>", at) - at - 5)));
@@ -366,12 +366,10 @@ std::string Printed(const Language& language, std::string text, bool single, boo
 // standard output. Every lone CR and LF of the text is a line break to it.
 std::string Filtered(const TempDir& dir, const std::string& input, const std::string& keyword, bool single,
                      bool emptyLines, bool tabs) {
-    const std::map<std::string, std::string> targets = {{"", "asp"},
-                                                        {"Echo", "php-echo"},
-                                                        {"Print", "php-print"},
-                                                        {"document.writeln", "javascript"},
-                                                        {"out.println", "jsp"},
-                                                        {"print", "perl"}};
+    // clang-format off
+    const std::map<std::string, std::string> targets = {{"", "asp"}, {"Echo", "php-echo"}, {"Print", "php-print"},
+        {"document.writeln", "javascript"}, {"out.println", "jsp"}, {"print", "perl"}};
+    // clang-format on
     dir.Write("filter.in", input);
     const std::string command = std::string(QUILLVANE_CONVERT) + " --exact --to " + targets.at(keyword) +
                                 (single ? " --single-statement" : "") +
