@@ -4,6 +4,7 @@
 //   build/release/bench/convert_bench --benchmark_counters_tabular=true
 
 #include "convert/converters.h"
+#include "convert/target_records.h"
 
 #include <benchmark/benchmark.h>
 
@@ -116,6 +117,25 @@ const std::map<std::string, Converter>& Converters() {
     return converters;
 }
 
+Converter Exactly(quillvane::Target target, std::string keyword) {
+    return [target, keyword](std::string t, bool s) {
+        return quillvane::ConvertForTarget(target, std::move(t), keyword, s, false, false, true);
+    };
+}
+
+// The same engine escaping everything the target reads, measured on the realistic
+// page beside the default mode.
+const std::map<std::string, Converter>& ExactConverters() {
+    static const std::map<std::string, Converter> converters{
+        {"ASP", Exactly(quillvane::Target::ASP, "")},
+        {"PHP", Exactly(quillvane::Target::PHP, "Echo")},
+        {"JavaScript", Exactly(quillvane::Target::JavaScript, "document.writeln")},
+        {"JSP", Exactly(quillvane::Target::JSP, "out.println")},
+        {"Perl", Exactly(quillvane::Target::Perl, "print")},
+    };
+    return converters;
+}
+
 void RunConversion(benchmark::State& state, const std::string* input, const Converter* convert, bool single) {
     std::size_t outputSize = 0;
     std::size_t peak = 0;
@@ -180,6 +200,17 @@ void AddInputs() {
     }
 }
 
+void Register(const std::string& name, const Input& input, const Converter& convert) {
+    for (const bool single : {false, true})
+        benchmark::RegisterBenchmark((name + (single ? "/single/" : "/per_line/") + input.name).c_str(),
+                                     RunConversion, &input.text, &convert, single)
+            ->Unit(benchmark::kMillisecond)
+            ->MinWarmUpTime(0.1) // the allocator settles on its large-block strategy
+            ->MinTime(0.2)
+            ->Repetitions(3)
+            ->ReportAggregatesOnly(true);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -197,15 +228,10 @@ int main(int argc, char** argv) {
             continue;
         }
         for (const auto& [name, convert] : Converters())
-            for (const bool single : {false, true})
-                benchmark::RegisterBenchmark(
-                    (name + (single ? "/single/" : "/per_line/") + input.name).c_str(), RunConversion,
-                    &input.text, &convert, single)
-                    ->Unit(benchmark::kMillisecond)
-                    ->MinWarmUpTime(0.1) // the allocator settles on its large-block strategy
-                    ->MinTime(0.2)
-                    ->Repetitions(3)
-                    ->ReportAggregatesOnly(true);
+            Register(name, input, convert);
+        if (input.name.starts_with("page/"))
+            for (const auto& [name, convert] : ExactConverters())
+                Register(name + "/exact", input, convert);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -75,6 +75,7 @@ Examples:
   quillvane-convert --to javascript --drop-empty-lines page.html
   quillvane-convert --to jsp --drop-tabs page.html
   quillvane-convert --to perl --eol lf page.html
+  quillvane-convert --to javascript --exact < snippet.txt   \, $, </script> ... printed as they stand
   quillvane-convert --query asp --name id --variable intID --check-length --default 0
   quillvane-convert --query php --name id --variable id --from post --default 1
 
@@ -92,6 +93,9 @@ void DefineConvertOptions(CLI::App& app, CommandLine& line, RawArguments& raw) {
     scoped(
         app.add_flag("--drop-empty-lines", raw.dropEmptyLines, "Leave out empty lines (default: keep them)"));
     scoped(app.add_flag("--drop-tabs", raw.dropTabs, "Delete tabs (default: keep them)"));
+    scoped(app.add_flag("--exact", line.convert.flags.exact,
+                        "Escape whatever the target language would read in the text, so that the code prints "
+                        "it exactly (default: only double quotes, as the window does)"));
     scoped(app.add_flag("--force", line.convert.force, "Convert even a file that holds NUL bytes"));
     scoped(app.add_option("FILE", line.convert.input, "The text to convert; standard input when absent or -")
                ->type_name(""));

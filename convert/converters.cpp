@@ -5,18 +5,24 @@
 
 namespace quillvane {
 
-namespace {
-
 // Every converter: its record's texts over the same three passes.
-std::string Convert(Target target, std::string text, std::string_view keyword, bool singleStatement,
-                    bool preserveEmptyLines, bool preserveTabs) {
+std::string ConvertForTarget(Target target, std::string text, std::string_view keyword, bool singleStatement,
+                             bool preserveEmptyLines, bool preserveTabs, bool exact) {
     const TargetRecord& record = RecordOf(target);
     const std::size_t lineBreaks = PrepareLines(text, preserveEmptyLines, preserveTabs);
-    Code code =
-        WriteBody(std::move(text), lineBreaks, record, StatementFor(record, keyword, singleStatement));
-    if (record.blocks != nullptr)
+    Code code = WriteBody(std::move(text), lineBreaks, record, StatementFor(record, keyword, singleStatement),
+                          exact ? Escaping::Exact : Escaping::Default);
+    if (record.blocks != nullptr && !exact)
         SpliceEmbeddedBlocks(code, *record.blocks);
     return std::move(code.text);
+}
+
+namespace {
+
+std::string Convert(Target target, std::string text, std::string_view keyword, bool singleStatement,
+                    bool preserveEmptyLines, bool preserveTabs) {
+    return ConvertForTarget(target, std::move(text), keyword, singleStatement, preserveEmptyLines,
+                            preserveTabs, false);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // Line breaks are CR LF; a lone CR or LF is an ordinary character.
 
 #include <string>
+#include <string_view>
 
 namespace quillvane {
 
@@ -16,5 +17,15 @@ std::string ConvertToJSP(std::string text, const std::string& keyword, bool sing
                          bool preserveEmptyLines, bool preserveTabs);
 std::string ConvertToPerl(std::string text, const std::string& keyword, bool singleStatement,
                           bool preserveEmptyLines, bool preserveTabs);
+
+enum class Target; // convert/target_records.h
+
+// The engine under the five converters, with one choice more: `exact` escapes
+// every character that the target language would read otherwise, so that the
+// code prints the text exactly as it stands. The converters above escape the
+// double quote only, as users of the window expect: they rely on "$name" being
+// interpolated in the PHP and Perl they paste.
+std::string ConvertForTarget(Target target, std::string text, std::string_view keyword, bool singleStatement,
+                             bool preserveEmptyLines, bool preserveTabs, bool exact);
 
 } // namespace quillvane

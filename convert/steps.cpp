@@ -1,10 +1,15 @@
 #include "convert/steps.h"
 
 #include "convert/byte_scan.h"
+#include "convert/exact_blocks.h"
+#include "convert/pair_scan.h"
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 namespace quillvane {
@@ -98,44 +103,140 @@ private:
     std::size_t size_ = 0;
 };
 
-// The record's literal escapes, set up for the body pass.
+// The record's literal escapes, set up for the body pass; in exact mode also the
+// splice of the record's blocks, which start where an escape may.
 class EscapeWriter {
 public:
-    explicit EscapeWriter(std::span<const LiteralEscape> escapes) : escapes_(escapes) {
+    static constexpr std::size_t kMostEscapes = 16;
+
+    EscapeWriter(std::span<const LiteralEscape> escapes, const BlockMarkers* exactBlocks)
+        : escapes_(escapes) {
         if (escapes.size() > replacements_.size())
             throw std::length_error("EscapeWriter: too many escapes");
         for (std::size_t i = 0; i < escapes.size(); ++i) {
-            starts_.Add(escapes[i].text.front());
             const std::string_view replacement = escapes[i].replacement;
             replacements_[i] = ShortPiece(replacement);
-            growth_ =
-                std::max(growth_, replacement.size() - std::min(replacement.size(), escapes[i].text.size()));
+            startingWith_[static_cast<unsigned char>(escapes[i].text.front())] |= 1U << i;
+            Follows(escapes[i].text);
+            Starts(escapes[i].text.front(),
+                   replacement.size() - std::min(replacement.size(), escapes[i].text.size()));
+        }
+        if (exactBlocks != nullptr) {
+            blocks_.emplace(*exactBlocks);
+            Starts(blocks_->FirstByte(), blocks_->Growth());
+            Follows(exactBlocks->opening);
         }
     }
 
+    // Where the body pass must stop in exact mode: at a CR, at a byte that an escape
+    // of its own starts, and at a byte that only starts longer ones when one of their
+    // second bytes follows it.
+    struct PairStops {
+        scan::ByteSet singles{'\r'};
+        scan::ByteSet leads{};
+    };
+    PairStops Pairs() const {
+        PairStops stops;
+        for (std::size_t i = 0; i < starts_.size(); ++i)
+            (alone_[static_cast<unsigned char>(starts_[i])] ? stops.singles : stops.leads).Add(starts_[i]);
+        return stops;
+    }
+    const scan::ByteSet& follows() const { return follows_; }
+
     // The bytes an escape may start with.
     const scan::ByteSet& starts() const { return starts_; }
-    // The most that one escape makes the text longer.
-    std::size_t growth() const { return growth_; }
 
-    // Writes the escape that matches at `at`, or else the byte itself, and returns
-    // the position after what it used.
-    std::size_t Write(std::string_view text, std::size_t at, char*& out) const {
-        for (std::size_t i = 0; i < escapes_.size(); ++i)
+    // The most that the escapes make `text` longer. The CR LF of its `storedBreaks`
+    // line breaks become joints, which are counted apart.
+    std::size_t GrowthIn(std::string_view text, std::size_t storedBreaks) const {
+        scan::ByteSet growing{};
+        std::array<std::uint8_t, scan::ByteSet::kCapacity> weights{};
+        for (std::size_t i = 0; i < starts_.size(); ++i)
+            if (GrowthOf(starts_[i]) != 0) {
+                weights[growing.size()] = static_cast<std::uint8_t>(GrowthOf(starts_[i]));
+                growing.Add(starts_[i]);
+            }
+        const std::size_t total = growing.size() == 0 ? 0 : scan::WeightOf(text, growing, weights);
+        return total - storedBreaks * (GrowthOf('\r') + GrowthOf('\n'));
+    }
+
+    // Writes the block or the escape that matches at `at`, or else the byte itself,
+    // and returns the position after what it used.
+    std::size_t Write(std::string_view text, std::size_t at, char*& out) {
+        if (blocks_ && text[at] == blocks_->FirstByte())
+            if (const std::size_t after = blocks_->Splice(text, at, out); after != kNone)
+                return after;
+        for (unsigned candidates = startingWith_[static_cast<unsigned char>(text[at])]; candidates != 0;
+             candidates &= candidates - 1) {
+            const auto i = static_cast<std::size_t>(std::countr_zero(candidates));
             if (HoldsAt(text, at, escapes_[i].text)) {
                 out = replacements_[i].WriteTo(out);
                 return at + escapes_[i].text.size();
             }
+        }
         *out++ = text[at];
         return at + 1;
     }
 
 private:
+    void Starts(char byte, std::size_t growth) {
+        starts_.Add(byte);
+        std::size_t& most = growthOf_[static_cast<unsigned char>(byte)];
+        most = std::max(most, growth);
+    }
+    std::size_t GrowthOf(char byte) const { return growthOf_[static_cast<unsigned char>(byte)]; }
+    void Follows(std::string_view escaped) {
+        if (escaped.size() == 1)
+            alone_[static_cast<unsigned char>(escaped[0])] = true;
+        else
+            follows_.Add(escaped[1]);
+    }
+
     std::span<const LiteralEscape> escapes_;
-    std::array<ShortPiece, scan::ByteSet::kCapacity> replacements_{};
+    std::array<ShortPiece, kMostEscapes> replacements_{};
     scan::ByteSet starts_{};
-    std::size_t growth_ = 0;
+    std::array<std::uint16_t, 256> startingWith_{}; // per first byte, a bit for each escape it starts
+    std::array<std::size_t, 256> growthOf_{};       // per first byte, the most its escapes grow
+    std::optional<ExactBlockSplicer> blocks_;
+    std::array<bool, 256> alone_{}; // per first byte: an escape of just that byte
+    scan::ByteSet follows_{};       // the second bytes of the longer escapes
 };
+
+// A set of bytes as the body pass's stops.
+class ByteStops {
+public:
+    explicit ByteStops(const scan::ByteSet& bytes) : bytes_(bytes), finder_(bytes) {}
+    bool StopsAt(std::string_view text, std::size_t at) const { return bytes_.Contains(text[at]); }
+    std::size_t CopyBlocksUntilFirstOf(std::string_view text, std::size_t from, char* out) const {
+        return finder_.CopyBlocksUntilFirstOf(text, from, out);
+    }
+
+private:
+    scan::ByteSet bytes_;
+    scan::Finder finder_;
+};
+
+// EscapeQuotes and JoinLines: copies the runs between the stops, and at each stop
+// writes a joint, an escape or the byte itself.
+template <typename Stops>
+char* WriteLines(std::string_view text, const Stops& stops, EscapeWriter& escapes, const Statement& statement,
+                 char* out) {
+    for (std::size_t read = 0; read < text.size();) {
+        if (!stops.StopsAt(text, read)) { // a run of ordinary bytes, then a stop or the end
+            const std::size_t stop = stops.CopyBlocksUntilFirstOf(text, read, out);
+            out += stop - read;
+            if ((read = stop) == text.size())
+                break;
+        }
+        if (text.substr(read).starts_with(kLineBreak)) {
+            out = Put(out, statement.joint);
+            read += kLineBreak.size();
+        } else {
+            read = escapes.Write(text, read, out);
+        }
+    }
+    return out;
+}
 
 std::string Head(const TargetRecord& target) {
     return target.delimiters == nullptr ? "" : std::string(target.delimiters->opening) + "\r\n\r\n";
@@ -148,13 +249,13 @@ std::string Tail(const TargetRecord& target) {
 } // namespace
 
 Code WriteBody(std::string lines, std::size_t lineBreaks, const TargetRecord& target,
-               const Statement& statement) {
+               const Statement& statement, Escaping escaping) {
     const std::string head = Head(target);
     const std::string tail = Tail(target);
-    const EscapeWriter escapes(target.escapes);
+    const bool exact = escaping == Escaping::Exact;
+    EscapeWriter escapes(exact ? target.exactEscapes : target.escapes, exact ? target.blocks : nullptr);
     const std::size_t storedBreaks = lineBreaks - 1;
-    const std::size_t escapeGrowth =
-        escapes.growth() == 0 ? 0 : escapes.growth() * scan::Finder(escapes.starts()).CountOf(lines);
+    const std::size_t escapeGrowth = escapes.GrowthIn(lines, storedBreaks);
     const std::size_t bound = head.size() + statement.opening.size() + lines.size() -
                               kLineBreak.size() * storedBreaks + lineBreaks * statement.joint.size() +
                               escapeGrowth + statement.closing.size() + tail.size();
@@ -167,20 +268,12 @@ Code WriteBody(std::string lines, std::size_t lineBreaks, const TargetRecord& ta
 
     scan::ByteSet stopBytes = escapes.starts();
     stopBytes.Add('\r');
-    const scan::Finder stops(stopBytes);
-    const std::string_view text = lines;
-    for (std::size_t read = 0; read < text.size();) {
-        if (!stopBytes.Contains(text[read])) { // a run of ordinary bytes
-            const std::size_t stop = stops.CopyBlocksUntilFirstOf(text, read, out);
-            out += stop - read;
-            read = stop;
-        } else if (text.substr(read).starts_with(kLineBreak)) {
-            out = Put(out, statement.joint);
-            read += kLineBreak.size();
-        } else {
-            read = escapes.Write(text, read, out);
-        }
-    }
+    const EscapeWriter::PairStops pairs = escapes.Pairs();
+    if (exact && pairs.leads.size() != 0)
+        out = WriteLines(lines, scan::PairFinder(pairs.singles, pairs.leads, escapes.follows()), escapes,
+                         statement, out);
+    else
+        out = WriteLines(lines, ByteStops(stopBytes), escapes, statement, out);
     out = Put(out, statement.joint); // the final line break
     out = Put(out - statement.cut, statement.closing);
     code.bodyEnd = static_cast<std::size_t>(out - begin);

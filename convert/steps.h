@@ -22,10 +22,16 @@ struct Code {
 // line breaks the lines hold, the final one included.
 std::size_t PrepareLines(std::string& text, bool preserveEmptyLines, bool preserveTabs);
 
+// Which of the record's escapes the body gets: the window's, or those that make
+// the code print the text exactly.
+enum class Escaping { Default, Exact };
+
 // EscapeQuotes (the record's literal escapes), JoinLines, FrameBody and
-// WrapInDelimiters, written in one pass into a buffer of the size they need.
+// WrapInDelimiters, written in one pass into a buffer of the size they need. In
+// exact mode the record's blocks are spliced here too, their content unescaped
+// (see exact_blocks.h), and SpliceEmbeddedBlocks is not needed.
 Code WriteBody(std::string lines, std::size_t lineBreaks, const TargetRecord& target,
-               const Statement& statement);
+               const Statement& statement, Escaping escaping = Escaping::Default);
 
 // Turns the expression blocks inside the body's string literals into operands of
 // the printed string: each block with content becomes Q joiner content joiner Q, a

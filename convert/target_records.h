@@ -48,10 +48,14 @@ struct BlockMarkers {
     std::string_view spacedOpening; // "<% " or "<? ", loses its space first
     std::string_view spacedClosing; // " %>" or " ?>", likewise
     std::string_view joiner;        // " & " or " . ", the concatenation operator
+    std::string_view echoSign;      // "=" after PHP's "<?": exact mode leaves it out of the expression
 };
 
 struct TargetRecord {
     std::span<const LiteralEscape> escapes;
+    // Exact mode: every character that the language would read otherwise, so that
+    // the code prints the text as it stands.
+    std::span<const LiteralEscape> exactEscapes;
     StatementTexts perLine;
     StatementTexts single;
     const Delimiters* delimiters; // none for Perl
@@ -63,37 +67,59 @@ enum class Target { ASP, PHP, JavaScript, JSP, Perl };
 inline constexpr LiteralEscape kQuoteToApostrophe[] = {{"\"", "'"}};
 inline constexpr LiteralEscape kBackslashBeforeQuote[] = {{"\"", "\\\""}};
 
+// A lone CR or LF cannot stand in a VBScript literal, and "%>" would end the
+// script block wherever it stands.
+inline constexpr LiteralEscape kAspExact[] = {
+    {"\"", "\"\""}, {"\r", "\" & vbCr & \""}, {"\n", "\" & vbLf & \""}, {"%>", "%\" & \">"}};
+inline constexpr LiteralEscape kPhpExact[] = {{"\\", "\\\\"}, {"\"", "\\\""}, {"$", "\\$"}};
+// Besides the literal's own needs: the script element's text opens an HTML comment,
+// where "<script" would keep the parser from ending the element at "</script>"; the
+// HTML parser turns a NUL into U+FFFD before the script sees it.
+inline constexpr LiteralEscape kJavaScriptExact[] = {
+    {"\\", "\\\\"},        {"\"", "\\\""},        {"\r", "\\r"},       {"\n", "\\n"},
+    {"\u2028", "\\u2028"}, {"\u2029", "\\u2029"}, {"</", "<\\/"},      {"<!--", "<\\!--"},
+    {"<s", "<\\s"},        {"<S", "<\\S"},        {{"\0", 1}, "\\x00"}};
+// Java reads a backslash-u escape before anything else, but never after an escaped backslash.
+inline constexpr LiteralEscape kJspExact[] = {
+    {"\\", "\\\\"}, {"\"", "\\\""}, {"\r", "\\r"}, {"\n", "\\n"}, {"%>", "%\" + \">"}};
+inline constexpr LiteralEscape kPerlExact[] = {{"\\", "\\\\"}, {"\"", "\\\""}, {"$", "\\$"}, {"@", "\\@"}};
+
 inline constexpr Delimiters kAspDelimiters{"<%", "%>"};
 inline constexpr Delimiters kPhpDelimiters{"<?php", "?>"};
 // The script element, with the comment that hides the code from browsers without scripting.
 inline constexpr Delimiters kScriptElement{"<script language=\"JavaScript\">\r\n<!--", "//-->\r\n</script>"};
 
-inline constexpr BlockMarkers kAspBlocks{"<%=", "%>", "<% ", " %>", " & "};
-inline constexpr BlockMarkers kPhpBlocks{"<?", "?>", "<? ", " ?>", " . "};
+inline constexpr BlockMarkers kAspBlocks{"<%=", "%>", "<% ", " %>", " & ", ""};
+inline constexpr BlockMarkers kPhpBlocks{"<?", "?>", "<? ", " ?>", " . ", "="};
 
 // Indexed by Target.
 inline constexpr std::array<TargetRecord, 5> kTargetRecords{{
     {kQuoteToApostrophe,
+     kAspExact,
      {"Response.Write (\"", "\" & vbNewLine)\r\nResponse.Write (\"", ""},
      {"Response.Write (\"", "\" & vbNewLine & _\r\n\"", ")"},
      &kAspDelimiters,
      &kAspBlocks},
     {kBackslashBeforeQuote,
+     kPhpExact,
      {"{keyword} (\"", " \\n\");\r\n{keyword} (\"", ""},
      {"{keyword} (\"", "\" . \r\n\"", ");"},
      &kPhpDelimiters,
      &kPhpBlocks},
     {kBackslashBeforeQuote,
+     kJavaScriptExact,
      {"{keyword}(\"", "\");\r\n{keyword}(\"", ""},
      {"{keyword}(\"", "\" + \r\n\"", ");"},
      &kScriptElement,
      nullptr},
     {kBackslashBeforeQuote,
+     kJspExact,
      {"{keyword}(\"", "\");\r\n{keyword}(\"", ""},
      {"{keyword}(\"", "\" + \r\n\"", ");"},
      &kAspDelimiters,
      nullptr},
     {kBackslashBeforeQuote,
+     kPerlExact,
      {"{keyword} \"", "\\n\";\r\n{keyword} \"", ""},
      {"{keyword} \"", "\", \r\n\"", ";"},
      nullptr,

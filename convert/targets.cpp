@@ -14,12 +14,13 @@ std::string ConvertToASPIgnoringKeyword(std::string text, const std::string& /*k
 } // namespace
 
 const std::array<ConversionTarget, 6> kConversionTargets{{
-    {"ASP", "ASP", "Output text (asp)", ConvertToASPIgnoringKeyword, ""},
-    {"PHP (ECHO)", "PHPECHO", "Output text (php - echo)", ConvertToPHP, "Echo"},
-    {"PHP (PRINT)", "PHPPRINT", "Output text (php - print)", ConvertToPHP, "Print"},
-    {"JavaScript", "JavaScript", "Output text (JavaScript)", ConvertToJavaScript, "document.writeln"},
-    {"JSP", "JSP", "Output text (JSP)", ConvertToJSP, "out.println"},
-    {"Perl", "Perl", "Output text (Perl)", ConvertToPerl, "print"},
+    {"ASP", "ASP", "Output text (asp)", ConvertToASPIgnoringKeyword, "", Target::ASP},
+    {"PHP (ECHO)", "PHPECHO", "Output text (php - echo)", ConvertToPHP, "Echo", Target::PHP},
+    {"PHP (PRINT)", "PHPPRINT", "Output text (php - print)", ConvertToPHP, "Print", Target::PHP},
+    {"JavaScript", "JavaScript", "Output text (JavaScript)", ConvertToJavaScript, "document.writeln",
+     Target::JavaScript},
+    {"JSP", "JSP", "Output text (JSP)", ConvertToJSP, "out.println", Target::JSP},
+    {"Perl", "Perl", "Output text (Perl)", ConvertToPerl, "print", Target::Perl},
 }};
 
 const ConversionTarget* FindConversionTarget(std::string_view languageCode) {
@@ -34,6 +35,9 @@ std::optional<std::string> ConvertForLanguage(std::string_view languageCode, std
     const ConversionTarget* target = FindConversionTarget(languageCode);
     if (target == nullptr)
         return std::nullopt;
+    if (flags.exact)
+        return ConvertForTarget(target->engine, std::move(text), target->printKeyword, flags.singleStatement,
+                                flags.preserveEmptyLines, flags.preserveTabs, true);
     return target->convert(std::move(text), std::string(target->printKeyword), flags.singleStatement,
                            flags.preserveEmptyLines, flags.preserveTabs);
 }

@@ -3,6 +3,8 @@
 // The six conversion targets, read both by the target selection and by the
 // conversion command, and the command's logic.
 
+#include "convert/target_records.h"
+
 #include <array>
 #include <optional>
 #include <string>
@@ -14,6 +16,7 @@ struct ConversionFlags {
     bool singleStatement = false;
     bool preserveEmptyLines = false;
     bool preserveTabs = false;
+    bool exact = false; // print every character exactly; the window never asks for it
 };
 
 // Every converter, called alike; the ASP one ignores the keyword.
@@ -26,6 +29,7 @@ struct ConversionTarget {
     std::string_view outputLabel;
     ConverterFunction convert;
     std::string_view printKeyword; // empty for ASP, which takes none
+    Target engine;                 // the converter's record, for the exact mode
 };
 
 // Indexed like the "Convert to" options.

@@ -91,14 +91,14 @@ TEST_F(QuillvaneConvert, EveryTargetAndOptionGivesWhatTheWindowGives) {
     const std::pair<const char*, const char*> targets[] = {
         {"asp", "ASP"}, {"php-echo", "PHPECHO"}, {"php-print", "PHPPRINT"}, {"javascript", "JavaScript"},
         {"jsp", "JSP"}, {"perl", "Perl"}};
-    const char* options[] = {"--single-statement", "--drop-empty-lines", "--drop-tabs"};
+    const char* options[] = {"--single-statement", "--drop-empty-lines", "--drop-tabs", "--exact"};
     for (const auto& [word, code] : targets)
-        for (int mask = 0; mask < 8; ++mask) {
+        for (int mask = 0; mask < 16; ++mask) {
             Args args{"--to", word, "--eol", "crlf", "@/in.html"};
-            for (int bit = 0; bit < 3; ++bit)
+            for (int bit = 0; bit < 4; ++bit)
                 if ((mask >> bit & 1) != 0)
                     args.push_back(options[bit]);
-            const ConversionFlags flags{(mask & 1) != 0, (mask & 2) == 0, (mask & 4) == 0};
+            const ConversionFlags flags{(mask & 1) != 0, (mask & 2) == 0, (mask & 4) == 0, (mask & 8) != 0};
             EXPECT_EQ(Run(args).out, ConvertForLanguage(code, window, flags).value()) << word << " " << mask;
         }
 }

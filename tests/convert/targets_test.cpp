@@ -40,6 +40,23 @@ TEST(ConversionCommand, FlagsReachTheConverterInOrder) {
     }
 }
 
+// Only what the round trips cannot tell: escapes that today's browsers would forgive,
+// and how blocks splice where the exact mode keeps only the text outside them.
+TEST(ConversionCommand, ExactModeWritesTheseStatements) {
+    const std::string_view rows[][3] = {
+        {"JavaScript", "a\u2028b\u2029c<!--<script><SCRIPT",
+         "document.writeln(\"a\\u2028b\\u2029c<\\!--<\\script><\\SCRIPT\");"},
+        {"ASP", "a<%= x\r\ny %>b", "(\"a<%= x\" & vbNewLine)\r\nResponse.Write (\"y %\" & \">b\""},
+        {"ASP", "<%= a <%= b %> c %>|<% = x %>|<<%= %>%= y %>",
+         "(\"\" &  a <%= b & \" c %\" & \">|\" &  x & \"|<%= y %\" & \">\""},
+        {"PHPECHO", "<?= $x ?>|<?\?>|<?  $n ?>|a ?> b", "(\"\" .  $x . \"||\" .  $n . \"|a ?> b \\n\");"},
+    };
+    for (const auto& [code, input, statement] : rows)
+        EXPECT_NE(ConvertForLanguage(code, std::string(input), {.exact = true})->find(statement),
+                  std::string::npos)
+            << input;
+}
+
 TEST(ConversionCommand, UnknownOrMiscasedCodeConvertsNothing) {
     for (const char* code : {"", "asp", "PHPEcho", "Javascript", "perl", "ASP "})
         EXPECT_FALSE(ConvertForLanguage(code, "x", {}).has_value()) << code;

@@ -158,8 +158,10 @@ private:
     }
 
     std::string Variable(const std::string& name) const {
-        if (name == "vbnewline")
-            return "\r\n";
+        const std::map<std::string, std::string> constants = {
+            {"vbnewline", "\r\n"}, {"vbcr", "\r"}, {"vblf", "\n"}};
+        if (constants.count(name) != 0)
+            return constants.at(name);
         if (variables_.count(name) == 0 && environment_.variables.count(name) == 0)
             throw Fault("variable is undefined: '" + name + "'");
         return variables_.count(name) != 0 ? variables_.at(name) : environment_.variables.at(name);

@@ -3,7 +3,7 @@
 // No VBScript interpreter runs here, so the ASP round trip runs its pages on this
 // one: literal text outside the script blocks, and inside them just the VBScript
 // that the converter and the snippet generator write (Response.Write, string
-// literals, &, vbNewLine, the " _" continuation, Dim, assignment, If ... = ... Then,
+// literals, &, vbNewLine, vbCr, vbLf, the " _" continuation, Dim, assignment, If ... = ... Then,
 // Else, End If, Len and the Request collections). Anything else, an undefined
 // variable included, is an error, never a guess.
 

@@ -2,7 +2,9 @@
 // input may hold, how its statements print the input's lines and which interpreter
 // runs a batch of it. A new mode or alphabet is a new row.
 
+#include "cli/line_breaks.h"
 #include "convert/converters.h"
+#include "convert/target_records.h"
 #include "querystring/snippets.h"
 #include "tests/roundtrip/asp_page.h"
 #include "tests/support/temp_dir.h"
@@ -166,7 +168,9 @@ std::vector<std::string> RunJava(const TempDir& dir, std::vector<Case>& cases) {
     std::vector<long> firstLines;
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const std::string& code = cases[i].program;
-        EXPECT_TRUE(code.starts_with("<%") && code.ends_with("%>") && code.size() >= 4) << code;
+        // The container ends the scriptlet at the first "%>", whatever the Java means.
+        EXPECT_TRUE(code.starts_with("<%") && code.size() >= 4 && code.find("%>", 2) == code.size() - 2)
+            << code;
         firstLines.push_back(std::count(source.begin(), source.end(), '\n') + 1);
         source += "static void case" + std::to_string(i) + "(PrintWriter out) {\n" +
                   code.substr(2, code.size() - std::min<std::size_t>(code.size(), 4)) + "\n}\n";
@@ -197,6 +201,18 @@ std::vector<std::string> RunJava(const TempDir& dir, std::vector<Case>& cases) {
         "java");
 }
 
+// The page as the browser's DOM holds it once its scripts have run.
+std::string DumpDom(const TempDir& dir, const std::string& name) {
+    return Run(dir,
+               "chromium --headless --no-sandbox --disable-gpu --no-first-run "
+               "--disable-background-networking "
+               "--disable-component-update --disable-sync --user-data-dir=" +
+                   ShellWord(dir / ("profile-" + name)) + " --dump-dom " +
+                   ShellWord("file://" + (dir / name)),
+               180, "chromium")
+        .output;
+}
+
 // A page with each piece in an element of its own, as the browser serializes its
 // DOM, cut at those elements: a piece that escaped its element shows.
 std::vector<std::string> BrowserDom(const TempDir& dir, const std::string& name,
@@ -206,13 +222,7 @@ std::vector<std::string> BrowserDom(const TempDir& dir, const std::string& name,
     for (std::size_t i = 0; i < pieces.size(); ++i)
         page += mark + std::to_string(i) + "\">" + pieces[i] + "</div>\n";
     dir.Write(name, page + "</body></html>\n");
-    const std::string dom =
-        Run(dir,
-            "chromium --headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking "
-            "--disable-component-update --disable-sync --user-data-dir=" +
-                ShellWord(dir / ("profile-" + name)) + " --dump-dom " + ShellWord("file://" + (dir / name)),
-            180, "chromium")
-            .output;
+    const std::string dom = DumpDom(dir, name);
     std::vector<std::string> segments;
     for (std::size_t at = dom.find(mark), next; at != std::string::npos; at = next) {
         next = dom.find(mark, at + 1);
@@ -240,6 +250,38 @@ std::vector<std::string> RunChromium(const TempDir& dir, std::vector<Case>& case
     return written;
 }
 
+std::string PercentDecoded(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] != '%' || i + 2 >= text.size())
+            out += text[i];
+        else
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)), i += 2;
+    return out;
+}
+
+// The scripts run with a document.writeln that keeps what it is given; each case's
+// text comes back percent-encoded. A script element that ends early, or a literal
+// that reads otherwise, prints something else for its case.
+std::vector<std::string> RunChromiumText(const TempDir& dir, std::vector<Case>& cases) {
+    std::string page =
+        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><script>\nvar qvCases = [], qvText;\n"
+        "document.writeln = function (s) { qvText.push(s + '\\n'); };\n</script></head><body>\n";
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        page +=
+            "<script>qvText = qvCases[" + std::to_string(i) + "] = [];</script>\n" + cases[i].program + "\n";
+    dir.Write("text.html", page + "<script>\nfor (var i = 0; i < qvCases.length; ++i) {\n"
+                                  "  var pre = document.createElement('pre');\n"
+                                  "  try { pre.textContent = encodeURIComponent(qvCases[i].join('')); }\n"
+                                  "  catch (e) { pre.textContent = String(e); }\n"
+                                  "  document.body.appendChild(pre);\n}\n</script>\n</body></html>\n");
+    const std::string dom = DumpDom(dir, "text.html");
+    std::vector<std::string> printed;
+    for (std::size_t at = 0; (at = dom.find("<pre>", at)) != std::string::npos; at += 5)
+        printed.push_back(PercentDecoded(dom.substr(at + 5, dom.find("</pre>", at) - at - 5)));
+    return printed;
+}
+
 // ---- The cases.
 
 using Converter =
@@ -259,6 +301,7 @@ struct Language {
     std::vector<Case> (*snippets)();
     std::uint32_t seed;
     int count;
+    int filterEvery = 0; // every so many cases are converted by quillvane-convert --exact instead
 };
 
 // Characters that every target takes literally inside its string literals.
@@ -319,20 +362,42 @@ std::string Printed(const Language& language, std::string text, bool single, boo
     return single ? printed + language.singleEnd : printed;
 }
 
+// The program as an editor runs it: the text on standard input, the code on
+// standard output. Every lone CR and LF of the text is a line break to it.
+std::string Filtered(const TempDir& dir, const std::string& input, const std::string& keyword, bool single,
+                     bool emptyLines, bool tabs) {
+    // clang-format off
+    const std::map<std::string, std::string> targets = {{"", "asp"}, {"Echo", "php-echo"}, {"Print", "php-print"},
+        {"document.writeln", "javascript"}, {"out.println", "jsp"}, {"print", "perl"}};
+    // clang-format on
+    dir.Write("filter.in", input);
+    const std::string command = std::string(QUILLVANE_CONVERT) + " --exact --to " + targets.at(keyword) +
+                                (single ? " --single-statement" : "") +
+                                (emptyLines ? "" : " --drop-empty-lines") + (tabs ? "" : " --drop-tabs") +
+                                (input.find('\0') != input.npos ? " --force" : "");
+    const Finished run = Run(dir, "sh -c " + ShellWord(command + " <filter.in"), 30, "quillvane-convert");
+    EXPECT_EQ(run.exitCode, 0) << command << ": " << run.errors;
+    return run.output;
+}
+
 // The flags cycle through all eight combinations, the keywords take turns; a seed
 // gives the same inputs everywhere.
-std::vector<Case> ConversionCases(const Language& language) {
+std::vector<Case> ConversionCases(const Language& language, const TempDir& dir) {
     std::mt19937 random(language.seed);
     std::vector<Case> cases;
     for (int i = 0; i < language.count; ++i) {
         const bool single = i & 1, emptyLines = i & 2, tabs = i & 4;
+        const bool filtered = language.filterEvery != 0 && i % language.filterEvery == 0;
         const std::string& keyword = language.keywords[(i / 8) % language.keywords.size()];
         const std::string input = Text(random, language.pieces);
-        const std::string code = language.convert(input, keyword, single, emptyLines, tabs);
-        cases.push_back({std::string(single ? "single statement" : "per line") +
-                             (emptyLines ? ", empty lines kept" : ", empty lines dropped") +
-                             (tabs ? ", tabs kept" : ", tabs dropped") + ", keyword " + keyword,
-                         input, code, code, Printed(language, input, single, emptyLines, tabs)});
+        const std::string code = filtered ? Filtered(dir, input, keyword, single, emptyLines, tabs)
+                                          : language.convert(input, keyword, single, emptyLines, tabs);
+        cases.push_back(
+            {std::string(filtered ? "quillvane-convert, " : "") + (single ? "single statement" : "per line") +
+                 (emptyLines ? ", empty lines kept" : ", empty lines dropped") +
+                 (tabs ? ", tabs kept" : ", tabs dropped") + ", keyword " + keyword,
+             input, code, code,
+             Printed(language, filtered ? NormalizeLineBreaks(input) : input, single, emptyLines, tabs)});
     }
     return cases;
 }
@@ -423,6 +488,17 @@ Replacements Plus(Replacements first, const Replacements& then) {
 const Replacements kPhpBlocks = {{"<? $x ?>", "X1"},      {"<?$name?>", kName}, {"<?  $n ?>", "42"},
                                  {"<? $x.$n ?>", "X142"}, {"<? ?>", ""},        {"<?\?>", ""}};
 
+const Replacements kAspExactBlocks = Plus(kAspBlocks, {{"<% = n %>", "42"}, {"<%= \"q\" & x %>", "qX1"}});
+const Replacements kPhpExactBlocks = Plus(kPhpBlocks, {{"<?= $x ?>", "X1"}});
+Converter Exactly(Target target) {
+    return [target](std::string text, const std::string& keyword, bool single, bool empty, bool tabs) {
+        return ConvertForTarget(target, std::move(text), keyword, single, empty, tabs, true);
+    };
+}
+// What some target reads in a literal or around it; the exact mode prints it all as it stands.
+const std::string kExact =
+    "\\|\\n|\\u0022|$|$x|{$x}|@|@x|\"|</script>|<!--|-->|<script>|<SCRIPT|%>|?>|\r|\n|\u2028|\u2029";
+
 // One row per language (and, to come, per mode); the table reads best unwrapped.
 // clang-format off
 const Language kLanguages[] = {
@@ -447,6 +523,19 @@ const Language kLanguages[] = {
      Pieces("<b>|</b>|<i>|</i>|<span class='k'>|</span>|<br>|<p>|</p>|<a href='#x'>|</a>|<img alt='q'>|&amp;|"
             "&lt;|&copy;|&#65;|&#x263A;|a < b|<!-- note -->|<% x %>|<? x ?>|$|@|%|?|&|>|\u2028"),
      {}, "\n", "", "\n", RunChromium, nullptr, 1995, 300},
+    // Exact mode: every piece prints as it stands. ASP and PHP open blocks only in
+    // whole ones (a stray "<?" or "<%=" would take the next closing on its line).
+    {"AspExact", Exactly(Target::ASP), {""}, Pieces(kExact + "|<% If a %>", kAspExactBlocks),
+     kAspExactBlocks, "\r\n", "\r\n", "", RunAsp, nullptr, 2027, 300, 7},
+    {"PhpExact", Exactly(Target::PHP), {"Echo", "Print"}, Pieces(kExact, kPhpExactBlocks), kPhpExactBlocks,
+     " \n", "", "", RunPhp, nullptr, 2028, 300, 7},
+    {"PerlExact", Exactly(Target::Perl), {"print"}, Pieces(kExact + "|<%= x %>|<? x ?>|%h|@{[1]}"),
+     {}, "\n", "", "", RunPerl, nullptr, 2029, 300, 7},
+    {"JspExact", Exactly(Target::JSP), {"out.println"}, Pieces(kExact + "|<%= x %>|<%"),
+     {}, "\n", "", "\n", RunJava, nullptr, 2030, 300, 7},
+    {"JavaScriptExact", Exactly(Target::JavaScript), {"document.writeln"},
+     Pieces(kExact + "|${x}|`|<S|</|<s|" + std::string(1, '\0')), {}, "\n", "", "\n", RunChromiumText,
+     nullptr, 2031, 300, 7},
 };
 // clang-format on
 
@@ -457,10 +546,10 @@ void PrintTo(const Language& language, std::ostream* out) {
 
 TEST_P(RoundTrip, PrintsWhatTheGeneratorsPromise) {
     const Language& language = GetParam();
-    std::vector<Case> cases = ConversionCases(language);
+    TempDir dir;
+    std::vector<Case> cases = ConversionCases(language, dir);
     for (Case& c : language.snippets != nullptr ? language.snippets() : std::vector<Case>{})
         cases.push_back(std::move(c));
-    TempDir dir;
     const std::vector<std::string> printed = language.run(dir, cases);
     EXPECT_EQ(printed.size(), cases.size()) << "the interpreter printed a different number of cases";
     int differing = 0;
