@@ -10,11 +10,11 @@
 namespace quillvane::testing {
 
 // Joins lines with CR LF.
-inline std::string Lines(std::initializer_list<std::string> lines) {
+inline std::string Lines(std::initializer_list<std::string> lines, bool endsWithBreak = false) {
     std::string out;
     for (const std::string& line : lines)
         out += (&line == lines.begin() ? "" : "\r\n") + line;
-    return out;
+    return endsWithBreak ? out + "\r\n" : out;
 }
 
 // The text with line breaks, tabs, backslashes and non-ASCII bytes spelled out,
