@@ -6,7 +6,6 @@
 #include "platform/platform.h"
 
 #include <deque>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,8 +25,7 @@ struct AskedInput {
 
 class FakePlatform final : public Platform {
 public:
-    // The clipboard as the program left it; nullopt after a clear.
-    std::optional<std::string> clipboard = std::string("(untouched)");
+    std::string clipboard = "(untouched)";
     int clipboardClears = 0;
 
     std::deque<std::string> browseAnswers;
@@ -42,20 +40,18 @@ public:
     std::vector<ShownMessage> messages;
     std::vector<std::string> openedUrls;
 
-    std::string desktopFolder = "/home/user/Desktop/";
     std::string documentsFolder = "/home/user/Documents/";
     std::string homeFolder = "/home/user/";
     std::string programFolder = "/opt/quillvane";
 
     int waitDepth = 0;
     int waitsBegun = 0;
-    // Work run aside inside a wait, and progress reports inside and outside one.
     int runsAsideInWait = 0;
     int progressInWait = 0;
     int progressOutsideWait = 0;
 
     void ClearClipboard() override {
-        clipboard.reset();
+        clipboard.clear();
         ++clipboardClears;
     }
     void SetClipboardText(const std::string& text) override { clipboard = text; }
@@ -66,15 +62,7 @@ public:
     }
 
     std::string GetSpecialFolder(SpecialFolder folder) override {
-        switch (folder) {
-        case SpecialFolder::Desktop:
-            return desktopFolder;
-        case SpecialFolder::Documents:
-            return documentsFolder;
-        case SpecialFolder::Home:
-            return homeFolder;
-        }
-        return {};
+        return folder == SpecialFolder::Documents ? documentsFolder : homeFolder;
     }
 
     void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override {
