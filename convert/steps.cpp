@@ -199,16 +199,52 @@ std::size_t CountOccurrences(const scan::TextFinder& finder, std::string_view te
     return count;
 }
 
-// Replaces, in place, every `marker` inside the body with itself less the space
-// at `spaceAt`, as one left-to-right replacement does.
-void DropSpace(Code& code, std::string_view marker, std::size_t spaceAt) {
-    const scan::TextFinder finder(marker);
+// The next space to drop: the last byte of a spaced opening or the first of a
+// spaced closing, whichever comes first.
+class MarkerSpaces {
+public:
+    MarkerSpaces(std::string_view body, const BlockMarkers& markers, std::size_t from)
+        : body_(body), openings_(markers.spacedOpening), closings_(markers.spacedClosing),
+          openingSpace_(markers.spacedOpening.size() - 1) {
+        FindOpening(from);
+        closing_ = closings_.Find(body_, from);
+    }
+
+    // The next one at or after `from`, or kNone; `from` never decreases.
+    std::size_t Next(std::size_t from) {
+        if (opening_ < from)
+            FindOpening(from);
+        if (closing_ < from)
+            closing_ = closings_.Find(body_, from);
+        return std::min(opening_, closing_);
+    }
+
+private:
+    // The first spaced opening whose space is at or after `from`.
+    void FindOpening(std::size_t from) {
+        const std::size_t at = openings_.Find(body_, from >= openingSpace_ ? from - openingSpace_ : 0);
+        opening_ = at == kNone ? kNone : at + openingSpace_;
+    }
+
+    std::string_view body_;
+    scan::TextFinder openings_;
+    scan::TextFinder closings_;
+    std::size_t openingSpace_;
+    std::size_t opening_; // the space of the next spaced opening, or kNone
+    std::size_t closing_; // the next spaced closing, which starts with its space, or kNone
+};
+
+// Drops, in place, the space of every spaced opening and every spaced closing in
+// the body. One pass gives what replacing all openings and then all closings
+// gives: dropping a space never forms a new spaced marker, and where both share
+// a space ("<% %>") it is dropped once, after which the closing is gone as well.
+void DropMarkerSpaces(Code& code, const BlockMarkers& markers) {
     const std::string_view body(code.text.data(), code.bodyEnd);
     char* const data = code.text.data();
     std::size_t read = code.bodyBegin;
+    MarkerSpaces spaces(body, markers, read);
     std::size_t write = read;
-    for (std::size_t hit = finder.Find(body, read); hit != kNone; hit = finder.Find(body, read)) {
-        const std::size_t space = hit + spaceAt;
+    for (std::size_t space = spaces.Next(read); space != kNone; space = spaces.Next(read)) {
         if (write != read)
             std::memmove(data + write, data + read, space - read);
         write += space - read;
@@ -341,8 +377,7 @@ std::size_t SpliceGrowth(const BlockMarkers& m) {
 } // namespace
 
 void SpliceEmbeddedBlocks(Code& code, const BlockMarkers& markers) {
-    DropSpace(code, markers.spacedOpening, markers.spacedOpening.size() - 1);
-    DropSpace(code, markers.spacedClosing, 0);
+    DropMarkerSpaces(code, markers);
 
     const std::string_view body =
         std::string_view(code.text).substr(code.bodyBegin, code.bodyEnd - code.bodyBegin);
