@@ -111,7 +111,15 @@ public:
         return std::string_view::npos;
     }
 
-private:
+    // How many positions of `text` the needle starts at, overlapping ones included:
+    // for a needle that cannot overlap itself, the number of occurrences.
+    std::size_t CountOf(std::string_view text) const {
+        std::size_t count = 0;
+        for (std::size_t at = 0; at + needle_.size() <= text.size(); ++at)
+            count += HoldsAt(text, at) ? 1 : 0;
+        return count;
+    }
+
     bool HoldsAt(std::string_view text, std::size_t at) const {
         for (std::size_t i = 0; i < needle_.size(); ++i)
             if (text[at + i] != needle_[i])
@@ -119,6 +127,7 @@ private:
         return true;
     }
 
+private:
     std::string_view needle_;
 };
 
@@ -253,6 +262,9 @@ public:
     }
 
     std::size_t Find(std::string_view text, std::size_t from) const {
+        // Dense texts find the needle right where they look.
+        if (from + size_ <= text.size() && tail_.HoldsAt(text, from))
+            return from;
         // One loop per needle size, so that each is unrolled: the scans that find
         // nothing over a whole text run at the speed of the loads.
         switch (size_) {
@@ -267,15 +279,48 @@ public:
         }
     }
 
+    std::size_t CountOf(std::string_view text) const {
+        switch (size_) {
+        case 1:
+            return CountSized<1>(text);
+        case 2:
+            return CountSized<2>(text);
+        case 3:
+            return CountSized<3>(text);
+        default:
+            return CountSized<4>(text);
+        }
+    }
+
 private:
     static constexpr std::size_t kBlock = 16;
+
+    // 0xFF at each of the sixteen positions from `at` where the needle starts.
+    template <std::size_t kSize> __m128i Matches(const char* at) const {
+        __m128i matches = _mm_cmpeq_epi8(Load(at), lanes_[0]);
+        for (std::size_t i = 1; i < kSize; ++i)
+            matches = _mm_and_si128(matches, _mm_cmpeq_epi8(Load(at + i), lanes_[i]));
+        return matches;
+    }
+
+    template <std::size_t kSize> std::size_t CountSized(std::string_view text) const {
+        // Summed by SAD, as the byte finder counts.
+        const __m128i ones = _mm_set1_epi8(1);
+        __m128i sums = _mm_setzero_si128();
+        std::size_t at = 0;
+        for (; at + kBlock + kSize - 1 <= text.size(); at += kBlock) {
+            const __m128i hits = _mm_and_si128(Matches<kSize>(text.data() + at), ones);
+            sums = _mm_add_epi64(sums, _mm_sad_epu8(hits, _mm_setzero_si128()));
+        }
+        const auto count = static_cast<std::size_t>(_mm_cvtsi128_si64(sums)) +
+                           static_cast<std::size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+        return count + tail_.CountOf(text.substr(at));
+    }
 
     template <std::size_t kSize> std::size_t FindSized(std::string_view text, std::size_t from) const {
         const char* const data = text.data();
         for (; from + kBlock + kSize - 1 <= text.size(); from += kBlock) {
-            __m128i matches = _mm_cmpeq_epi8(Load(data + from), lanes_[0]);
-            for (std::size_t i = 1; i < kSize; ++i)
-                matches = _mm_and_si128(matches, _mm_cmpeq_epi8(Load(data + from + i), lanes_[i]));
+            const __m128i matches = Matches<kSize>(data + from);
             if (const auto hits = static_cast<unsigned>(_mm_movemask_epi8(matches)); hits != 0)
                 return from + static_cast<std::size_t>(std::countr_zero(hits));
         }

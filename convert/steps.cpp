@@ -191,14 +191,6 @@ Code WriteBody(std::string lines, std::size_t lineBreaks, const TargetRecord& ta
 
 namespace {
 
-std::size_t CountOccurrences(const scan::TextFinder& finder, std::string_view text, std::size_t from,
-                             std::size_t size) {
-    std::size_t count = 0;
-    for (std::size_t at = finder.Find(text, from); at != kNone; at = finder.Find(text, at + size))
-        ++count;
-    return count;
-}
-
 // The next space to drop: the last byte of a spaced opening or the first of a
 // spaced closing, whichever comes first.
 class MarkerSpaces {
@@ -384,9 +376,10 @@ void SpliceEmbeddedBlocks(Code& code, const BlockMarkers& markers) {
     const std::size_t first = scan::TextFinder(markers.opening).Find(body, 0);
     if (first == kNone)
         return;
-    // Only a closing after the first opening can end a block.
-    const std::size_t closings = CountOccurrences(scan::TextFinder(markers.closing), body,
-                                                  first + markers.opening.size(), markers.closing.size());
+    // Only a closing after the first opening can end a block. Overlapping ones would
+    // be counted too, which could only give more room than needed.
+    const std::size_t closings =
+        scan::TextFinder(markers.closing).CountOf(body.substr(first + markers.opening.size()));
     if (closings == 0)
         return;
 
