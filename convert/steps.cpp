@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
@@ -105,7 +106,10 @@ public:
         if (escapes.size() > replacements_.size())
             throw std::length_error("EscapeWriter: too many escapes");
         for (std::size_t i = 0; i < escapes.size(); ++i) {
-            starts_.Add(escapes[i].text.front());
+            const char start = escapes[i].text.front();
+            if (escapes[i].text.size() == 1 && !starts_.Contains(start)) // no earlier escape comes first
+                byteEscape_[static_cast<unsigned char>(start)] = static_cast<std::uint8_t>(i + 1);
+            starts_.Add(start);
             const std::string_view replacement = escapes[i].replacement;
             replacements_[i] = ShortPiece(replacement);
             growth_ =
@@ -121,6 +125,10 @@ public:
     // Writes the escape that matches at `at`, or else the byte itself, and returns
     // the position after what it used.
     std::size_t Write(std::string_view text, std::size_t at, char*& out) const {
+        if (const std::size_t i = byteEscape_[static_cast<unsigned char>(text[at])]; i != 0) {
+            out = replacements_[i - 1].WriteTo(out);
+            return at + 1;
+        }
         for (std::size_t i = 0; i < escapes_.size(); ++i)
             if (HoldsAt(text, at, escapes_[i].text)) {
                 out = replacements_[i].WriteTo(out);
@@ -134,6 +142,9 @@ private:
     std::span<const LiteralEscape> escapes_;
     std::array<ShortPiece, scan::ByteSet::kCapacity> replacements_{};
     scan::ByteSet starts_{};
+    // For each byte, 1 + the index of the one-byte escape it always takes, or 0:
+    // the common escapes cost one look-up.
+    std::array<std::uint8_t, 256> byteEscape_{};
     std::size_t growth_ = 0;
 };
 
@@ -174,7 +185,7 @@ Code WriteBody(std::string lines, std::size_t lineBreaks, const TargetRecord& ta
             const std::size_t stop = stops.CopyBlocksUntilFirstOf(text, read, out);
             out += stop - read;
             read = stop;
-        } else if (text.substr(read).starts_with(kLineBreak)) {
+        } else if (HoldsAt(text, read, kLineBreak)) {
             out = Put(out, statement.joint);
             read += kLineBreak.size();
         } else {
