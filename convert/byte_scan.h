@@ -199,37 +199,20 @@ private:
 
     // Fewer than 16 bytes, in pieces of 8, 4, 2 and 1, each loaded before it is stored.
     static void CopyShort(char* out, const char* in, std::size_t size) {
-        std::size_t at = 0;
-        for (const std::size_t piece : {8, 4, 2, 1})
-            if (size & piece) {
-                Move(out + at, in + at, piece);
-                at += piece;
-            }
+        if (size & 8)
+            Move<std::uint64_t>(out, in);
+        if (size & 4)
+            Move<std::uint32_t>(out + (size & 8), in + (size & 8));
+        if (size & 2)
+            Move<std::uint16_t>(out + (size & 12), in + (size & 12));
+        if (size & 1)
+            out[size & 14] = in[size & 14];
     }
 
-    static void Move(char* out, const char* in, std::size_t piece) {
-        switch (piece) {
-        case 8: {
-            std::uint64_t v;
-            std::memcpy(&v, in, 8);
-            std::memcpy(out, &v, 8);
-            break;
-        }
-        case 4: {
-            std::uint32_t v;
-            std::memcpy(&v, in, 4);
-            std::memcpy(out, &v, 4);
-            break;
-        }
-        case 2: {
-            std::uint16_t v;
-            std::memcpy(&v, in, 2);
-            std::memcpy(out, &v, 2);
-            break;
-        }
-        default:
-            *out = *in;
-        }
+    template <typename Word> static void Move(char* out, const char* in) {
+        Word word;
+        std::memcpy(&word, in, sizeof word);
+        std::memcpy(out, &word, sizeof word);
     }
 
     // 0xFF for each byte of the block that is in the set, 0 for the others.
