@@ -120,6 +120,7 @@ public:
         return count;
     }
 
+private:
     bool HoldsAt(std::string_view text, std::size_t at) const {
         for (std::size_t i = 0; i < needle_.size(); ++i)
             if (text[at + i] != needle_[i])
@@ -127,7 +128,6 @@ public:
         return true;
     }
 
-private:
     std::string_view needle_;
 };
 
@@ -242,12 +242,10 @@ public:
     explicit TextFinder(std::string_view needle) : tail_(needle), size_(needle.size()) {
         for (std::size_t i = 0; i < portable::TextFinder::kLongest; ++i)
             lanes_[i] = _mm_set1_epi8(needle[std::min(i, size_ - 1)]);
+        needle.copy(needle_.data(), size_);
     }
 
     std::size_t Find(std::string_view text, std::size_t from) const {
-        // Dense texts find the needle right where they look.
-        if (from + size_ <= text.size() && tail_.HoldsAt(text, from))
-            return from;
         // One loop per needle size, so that each is unrolled: the scans that find
         // nothing over a whole text run at the speed of the loads.
         switch (size_) {
@@ -302,6 +300,8 @@ private:
 
     template <std::size_t kSize> std::size_t FindSized(std::string_view text, std::size_t from) const {
         const char* const data = text.data();
+        if (from + kSize <= text.size() && HoldsAt<kSize>(data + from)) // dense texts: right where we look
+            return from;
         for (; from + kBlock + kSize - 1 <= text.size(); from += kBlock) {
             const __m128i matches = Matches<kSize>(data + from);
             if (const auto hits = static_cast<unsigned>(_mm_movemask_epi8(matches)); hits != 0)
@@ -310,9 +310,17 @@ private:
         return tail_.Find(text, from);
     }
 
+    template <std::size_t kSize> bool HoldsAt(const char* at) const {
+        for (std::size_t i = 0; i < kSize; ++i)
+            if (at[i] != needle_[i])
+                return false;
+        return true;
+    }
+
     static __m128i Load(const char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
 
     __m128i lanes_[portable::TextFinder::kLongest];
+    std::array<char, portable::TextFinder::kLongest> needle_{};
     portable::TextFinder tail_; // the last positions, too few for a block
     std::size_t size_;
 };

@@ -296,7 +296,8 @@ public:
             const std::size_t opening =
                 searching_ ? opening_.Find(body_.substr(0, segmentEnd), read_) : kNone;
             const std::size_t copyEnd = opening == kNone ? segmentEnd : opening;
-            Put(body_.substr(read_, copyEnd - read_));
+            if (copyEnd != read_)
+                Put(body_.substr(read_, copyEnd - read_));
             read_ = copyEnd;
             if (opening != kNone) {
                 read_ += markers_.opening.size();
