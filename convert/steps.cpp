@@ -206,11 +206,12 @@ namespace {
 // spaced closing, whichever comes first.
 class MarkerSpaces {
 public:
-    MarkerSpaces(std::string_view body, const BlockMarkers& markers, std::size_t from)
-        : body_(body), openings_(markers.spacedOpening), closings_(markers.spacedClosing),
+    // The body is text[begin, text.size()).
+    MarkerSpaces(std::string_view text, std::size_t begin, const BlockMarkers& markers)
+        : text_(text), begin_(begin), openings_(markers.spacedOpening), closings_(markers.spacedClosing),
           openingSpace_(markers.spacedOpening.size() - 1) {
-        FindOpening(from);
-        closing_ = closings_.Find(body_, from);
+        FindOpening(begin);
+        closing_ = closings_.Find(text_, begin);
     }
 
     // The next one at or after `from`, or kNone; `from` never decreases.
@@ -218,18 +219,19 @@ public:
         if (opening_ < from)
             FindOpening(from);
         if (closing_ < from)
-            closing_ = closings_.Find(body_, from);
+            closing_ = closings_.Find(text_, from);
         return std::min(opening_, closing_);
     }
 
 private:
-    // The first spaced opening whose space is at or after `from`.
+    // The first spaced opening in the body whose space is at or after `from`.
     void FindOpening(std::size_t from) {
-        const std::size_t at = openings_.Find(body_, from >= openingSpace_ ? from - openingSpace_ : 0);
+        const std::size_t at = openings_.Find(text_, std::max(begin_, from - std::min(from, openingSpace_)));
         opening_ = at == kNone ? kNone : at + openingSpace_;
     }
 
-    std::string_view body_;
+    std::string_view text_;
+    std::size_t begin_;
     scan::TextFinder openings_;
     scan::TextFinder closings_;
     std::size_t openingSpace_;
@@ -242,10 +244,9 @@ private:
 // gives: dropping a space never forms a new spaced marker, and where both share
 // a space ("<% %>") it is dropped once, after which the closing is gone as well.
 void DropMarkerSpaces(Code& code, const BlockMarkers& markers) {
-    const std::string_view body(code.text.data(), code.bodyEnd);
     char* const data = code.text.data();
     std::size_t read = code.bodyBegin;
-    MarkerSpaces spaces(body, markers, read);
+    MarkerSpaces spaces(std::string_view(data, code.bodyEnd), read, markers);
     std::size_t write = read;
     for (std::size_t space = spaces.Next(read); space != kNone; space = spaces.Next(read)) {
         if (write != read)
