@@ -284,24 +284,53 @@ Code WriteBody(std::string lines, std::size_t lineBreaks, const TargetRecord& ta
 
 namespace {
 
-std::size_t CountOccurrences(const scan::TextFinder& finder, std::string_view text, std::size_t from,
-                             std::size_t size) {
-    std::size_t count = 0;
-    for (std::size_t at = finder.Find(text, from); at != kNone; at = finder.Find(text, at + size))
-        ++count;
-    return count;
-}
+// The next space to drop: the last byte of a spaced opening or the first of a
+// spaced closing, whichever comes first.
+class MarkerSpaces {
+public:
+    // The body is text[begin, text.size()).
+    MarkerSpaces(std::string_view text, std::size_t begin, const BlockMarkers& markers)
+        : text_(text), begin_(begin), openings_(markers.spacedOpening), closings_(markers.spacedClosing),
+          openingSpace_(markers.spacedOpening.size() - 1) {
+        FindOpening(begin);
+        closing_ = closings_.Find(text_, begin);
+    }
 
-// Replaces, in place, every `marker` inside the body with itself less the space
-// at `spaceAt`, as one left-to-right replacement does.
-void DropSpace(Code& code, std::string_view marker, std::size_t spaceAt) {
-    const scan::TextFinder finder(marker);
-    const std::string_view body(code.text.data(), code.bodyEnd);
+    // The next one at or after `from`, or kNone; `from` never decreases.
+    std::size_t Next(std::size_t from) {
+        if (opening_ < from)
+            FindOpening(from);
+        if (closing_ < from)
+            closing_ = closings_.Find(text_, from);
+        return std::min(opening_, closing_);
+    }
+
+private:
+    // The first spaced opening in the body whose space is at or after `from`.
+    void FindOpening(std::size_t from) {
+        const std::size_t at = openings_.Find(text_, std::max(begin_, from - std::min(from, openingSpace_)));
+        opening_ = at == kNone ? kNone : at + openingSpace_;
+    }
+
+    std::string_view text_;
+    std::size_t begin_;
+    scan::TextFinder openings_;
+    scan::TextFinder closings_;
+    std::size_t openingSpace_;
+    std::size_t opening_; // the space of the next spaced opening, or kNone
+    std::size_t closing_; // the next spaced closing, which starts with its space, or kNone
+};
+
+// Drops, in place, the space of every spaced opening and every spaced closing in
+// the body. One pass gives what replacing all openings and then all closings
+// gives: dropping a space never forms a new spaced marker, and where both share
+// a space ("<% %>") it is dropped once, after which the closing is gone as well.
+void DropMarkerSpaces(Code& code, const BlockMarkers& markers) {
     char* const data = code.text.data();
     std::size_t read = code.bodyBegin;
+    MarkerSpaces spaces(std::string_view(data, code.bodyEnd), read, markers);
     std::size_t write = read;
-    for (std::size_t hit = finder.Find(body, read); hit != kNone; hit = finder.Find(body, read)) {
-        const std::size_t space = hit + spaceAt;
+    for (std::size_t space = spaces.Next(read); space != kNone; space = spaces.Next(read)) {
         if (write != read)
             std::memmove(data + write, data + read, space - read);
         write += space - read;
@@ -350,7 +379,8 @@ public:
             const std::size_t opening =
                 searching_ ? opening_.Find(body_.substr(0, segmentEnd), read_) : kNone;
             const std::size_t copyEnd = opening == kNone ? segmentEnd : opening;
-            Put(body_.substr(read_, copyEnd - read_));
+            if (copyEnd != read_)
+                Put(body_.substr(read_, copyEnd - read_));
             read_ = copyEnd;
             if (opening != kNone) {
                 read_ += markers_.opening.size();
@@ -434,17 +464,17 @@ std::size_t SpliceGrowth(const BlockMarkers& m) {
 } // namespace
 
 void SpliceEmbeddedBlocks(Code& code, const BlockMarkers& markers) {
-    DropSpace(code, markers.spacedOpening, markers.spacedOpening.size() - 1);
-    DropSpace(code, markers.spacedClosing, 0);
+    DropMarkerSpaces(code, markers);
 
     const std::string_view body =
         std::string_view(code.text).substr(code.bodyBegin, code.bodyEnd - code.bodyBegin);
     const std::size_t first = scan::TextFinder(markers.opening).Find(body, 0);
     if (first == kNone)
         return;
-    // Only a closing after the first opening can end a block.
-    const std::size_t closings = CountOccurrences(scan::TextFinder(markers.closing), body,
-                                                  first + markers.opening.size(), markers.closing.size());
+    // Only a closing after the first opening can end a block. Overlapping ones would
+    // be counted too, which could only give more room than needed.
+    const std::size_t closings =
+        scan::TextFinder(markers.closing).CountOf(body.substr(first + markers.opening.size()));
     if (closings == 0)
         return;
 

@@ -87,7 +87,7 @@ template <typename Finder> void CheckByteFinders() {
 
 template <typename Finder> void CheckTextFinders() {
     std::mt19937 rng(5);
-    for (const std::string needle : {"%", "<%", "<%=", " %>", "?>", "<?ph"}) {
+    for (const std::string needle : {"%", "<%", "<%=", " %>", "?>", "<?ph", "%%"}) {
         const Finder finder(needle);
         // Texts over the needle's own bytes and one other: partial and overlapping matches abound.
         const std::string alphabet = needle + "x";
@@ -101,6 +101,10 @@ template <typename Finder> void CheckTextFinders() {
                 SCOPED_TRACE("needle " + needle + " text " + text + " from " + std::to_string(from));
                 EXPECT_EQ(finder.Find(text, from), text.find(needle, from));
             }
+            std::size_t starts = 0; // overlapping ones too
+            for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+                ++starts;
+            EXPECT_EQ(finder.CountOf(text), starts) << "needle " << needle << " text " << text;
         }
     }
 }
