@@ -14,7 +14,7 @@
 set -uo pipefail
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
-TOOLS="${TOOLS:-/work/shared/tools}"
+TOOLS="${TOOLS:-$HERE/../../shared/tools}" # the shared Xvfb session and driver scripts
 WORK="${BENCH_WORK:-/tmp/quillvane-window-bench}"
 IDLE_MS="${IDLE_MS:-300}"
 mkdir -p "$WORK"
