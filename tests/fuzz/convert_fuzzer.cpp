@@ -4,6 +4,7 @@
 
 #include "convert/converters.h"
 #include "tests/convert/reference.h"
+#include "tests/support/text.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -46,15 +47,8 @@ const Target kTargets[] = {
 
 void PrintExcerpt(const char* label, const std::string& text, std::size_t at) {
     const std::size_t from = at > 40 ? at - 40 : 0;
-    std::fprintf(stderr, "%s (%zu bytes), from byte %zu: \"", label, text.size(), from);
-    for (std::size_t i = from; i < text.size() && i < at + 40; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 32 && c < 127 && c != '\\' && c != '"')
-            std::fputc(c, stderr);
-        else
-            std::fprintf(stderr, "\\x%02x", c);
-    }
-    std::fprintf(stderr, "\"\n");
+    const std::string shown = quillvane::testing::Visible(std::string_view(text).substr(from, 80));
+    std::fprintf(stderr, "%s (%zu bytes), from byte %zu: \"%s\"\n", label, text.size(), from, shown.c_str());
 }
 
 } // namespace
