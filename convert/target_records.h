@@ -92,6 +92,10 @@ inline constexpr Delimiters kScriptElement{"<script language=\"JavaScript\">\r\n
 inline constexpr BlockMarkers kAspBlocks{"<%=", "%>", "<% ", " %>", " & ", ""};
 inline constexpr BlockMarkers kPhpBlocks{"<?", "?>", "<? ", " ?>", " . ", "="};
 
+// JavaScript and JSP print alike: keyword(Q line Q);
+inline constexpr StatementTexts kCallPerLine{"{keyword}(\"", "\");\r\n{keyword}(\"", ""};
+inline constexpr StatementTexts kCallSingle{"{keyword}(\"", "\" + \r\n\"", ");"};
+
 // Indexed by Target.
 inline constexpr std::array<TargetRecord, 5> kTargetRecords{{
     {kQuoteToApostrophe,
@@ -106,18 +110,8 @@ inline constexpr std::array<TargetRecord, 5> kTargetRecords{{
      {"{keyword} (\"", "\" . \r\n\"", ");"},
      &kPhpDelimiters,
      &kPhpBlocks},
-    {kBackslashBeforeQuote,
-     kJavaScriptExact,
-     {"{keyword}(\"", "\");\r\n{keyword}(\"", ""},
-     {"{keyword}(\"", "\" + \r\n\"", ");"},
-     &kScriptElement,
-     nullptr},
-    {kBackslashBeforeQuote,
-     kJspExact,
-     {"{keyword}(\"", "\");\r\n{keyword}(\"", ""},
-     {"{keyword}(\"", "\" + \r\n\"", ");"},
-     &kAspDelimiters,
-     nullptr},
+    {kBackslashBeforeQuote, kJavaScriptExact, kCallPerLine, kCallSingle, &kScriptElement, nullptr},
+    {kBackslashBeforeQuote, kJspExact, kCallPerLine, kCallSingle, &kAspDelimiters, nullptr},
     {kBackslashBeforeQuote,
      kPerlExact,
      {"{keyword} \"", "\\n\";\r\n{keyword} \"", ""},
