@@ -1,107 +1,56 @@
 #pragma once
 
-// A scripted stand-in for the desktop: records every request and answers from
-// queues that a test fills beforehand. An empty queue answers like a cancel.
+// A scripted stand-in for the desktop. Every request is written to `log`: dialogs
+// as "kind(title|text...)", a wait as "[" ... "]", work run aside as "aside", and a
+// run of progress reports as one "~". Browse, input and yes/no requests take their
+// answers from `answers` in turn ("y" is Yes); an empty queue cancels.
 
 #include "platform/platform.h"
 
 #include <deque>
 #include <string>
-#include <vector>
 
 namespace quillvane::testing {
 
-struct ShownMessage {
-    std::string text;
-    std::string title;
-    MessageIcon icon;
-};
-
-struct AskedInput {
-    std::string prompt;
-    std::string title;
-    std::string defaultText;
-};
-
-class FakePlatform final : public Platform {
-public:
-    std::string clipboard = "(untouched)";
-    int clipboardClears = 0;
-
-    std::deque<std::string> browseAnswers;
-    std::vector<std::string> browsePrompts;
-
-    std::deque<bool> yesNoAnswers;
-    std::vector<ShownMessage> questions;
-
-    std::deque<std::string> inputAnswers;
-    std::vector<AskedInput> inputs;
-
-    std::vector<ShownMessage> messages;
-    std::vector<std::string> openedUrls;
-
+struct FakePlatform final : Platform {
+    std::string log, clipboard = "(untouched)", programFolder = "/opt/quillvane";
     std::string documentsFolder = "/home/user/Documents/";
-    std::string homeFolder = "/home/user/";
-    std::string programFolder = "/opt/quillvane";
+    std::deque<std::string> answers;
 
-    int waitDepth = 0;
-    int waitsBegun = 0;
-    int runsAsideInWait = 0;
-    int progressInWait = 0;
-    int progressOutsideWait = 0;
-
+    std::string Answer(const std::string& request) {
+        log += request;
+        const std::string answer = answers.empty() ? "" : answers.front();
+        if (!answers.empty())
+            answers.pop_front();
+        return answer;
+    }
     void ClearClipboard() override {
         clipboard.clear();
-        ++clipboardClears;
+        log += "clear";
     }
     void SetClipboardText(const std::string& text) override { clipboard = text; }
-
-    std::string BrowseForFile(const std::string& prompt) override {
-        browsePrompts.push_back(prompt);
-        return Pop(browseAnswers, std::string());
-    }
-
+    std::string BrowseForFile(const std::string& prompt) override { return Answer("browse(" + prompt + ")"); }
     std::string GetSpecialFolder(SpecialFolder folder) override {
-        return folder == SpecialFolder::Documents ? documentsFolder : homeFolder;
+        return folder == SpecialFolder::Documents ? documentsFolder : "/home/user/";
     }
-
     void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override {
-        messages.push_back({text, title, icon});
+        log += "message(" + title + "|" + text + "|" + std::to_string(static_cast<int>(icon)) + ")";
     }
-
     bool AskYesNo(const std::string& text, const std::string& title) override {
-        questions.push_back({text, title, MessageIcon::Question});
-        return Pop(yesNoAnswers, false);
+        return Answer("ask(" + title + "|" + text + ")") == "y";
     }
-
     std::string InputBox(const std::string& prompt, const std::string& title,
-                         const std::string& defaultText) override {
-        inputs.push_back({prompt, title, defaultText});
-        return Pop(inputAnswers, std::string());
+                         const std::string& text) override {
+        return Answer("input(" + title + "|" + prompt + "|" + text + ")");
     }
-
     std::string ProgramFolder() override { return programFolder; }
-
-    void OpenUrl(const std::string& url) override { openedUrls.push_back(url); }
-
-    void BeginWait() override {
-        ++waitDepth;
-        ++waitsBegun;
-    }
-    void EndWait() override { --waitDepth; }
-    void ReportProgress(double) override { ++(waitDepth > 0 ? progressInWait : progressOutsideWait); }
+    void OpenUrl(const std::string& url) override { log += "open(" + url + ")"; }
+    void BeginWait() override { log += "["; }
+    void EndWait() override { log += "]"; }
+    void ReportProgress(double) override { log += log.ends_with('~') ? "" : "~"; }
     void RunAside(const std::function<void()>& work) override {
-        runsAsideInWait += waitDepth > 0;
+        log += "aside";
         work();
-    }
-
-private:
-    template <typename T> static T Pop(std::deque<T>& queue, T fallback) {
-        if (queue.empty())
-            return fallback;
-        T value = std::move(queue.front());
-        queue.pop_front();
-        return value;
     }
 };
 

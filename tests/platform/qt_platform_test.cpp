@@ -1,5 +1,5 @@
-// The Qt side of the platform, run offscreen: the folders it names, and the dialogs
-// and message boxes it shows, answered from a timer as a user would.
+// The Qt side of the platform, run offscreen: the folders it names, the dialogs and
+// message boxes it shows, answered from a timer as a user would, and the wait.
 
 #include "platform/qt/qt_platform.h"
 
@@ -77,25 +77,20 @@ private slots:
             return QString(box->textFormat() == Qt::PlainText ? "plain|icon " : "rich|icon ") +
                    QString::number(box->icon()) + "|" + buttons.join(' ');
         };
-        const struct {
-            bool question;
-            MessageIcon icon;
-            Qt::Key key;
-            bool expected;
-            QString shown; // icons: 0 none, 2 warning, 4 question
-        } cases[] = {
+        const std::tuple<bool, MessageIcon, Qt::Key, bool, QString> cases[] = {
+            // question, icon, key pressed, answer, shown (icons: 0 none, 2 warning, 4 question)
             {false, MessageIcon::None, Qt::Key_Return, true, "plain|icon 0|OK"},
             {false, MessageIcon::Warning, Qt::Key_Escape, true, "plain|icon 2|OK"},
             {false, MessageIcon::Question, Qt::Key_Return, true, "plain|icon 4|OK"},
             {true, MessageIcon::Question, Qt::Key_Return, true, "plain|icon 4|&No [&Yes]"},
             {true, MessageIcon::Question, Qt::Key_Escape, false, "plain|icon 4|&No [&Yes]"},
         };
-        for (const auto& c : cases) {
-            WhenShown<QMessageBox>(look, [&](QMessageBox* box) { QTest::keyClick(box, c.key); });
-            QCOMPARE(c.question ? platform_.AskYesNo("<b>a</b>", "T")
-                                : (platform_.ShowMessage("<b>a</b>", "T", c.icon), true),
-                     c.expected);
-            QCOMPARE(shown_, "T|owned|" + c.shown);
+        for (const auto& [question, icon, key, expected, shown] : cases) {
+            WhenShown<QMessageBox>(look, [key](QMessageBox* box) { QTest::keyClick(box, key); });
+            QCOMPARE(question ? platform_.AskYesNo("<b>a</b>", "T")
+                              : (platform_.ShowMessage("<b>a</b>", "T", icon), true),
+                     expected);
+            QCOMPARE(shown_, "T|owned|" + shown);
         }
     }
 
@@ -115,7 +110,6 @@ private slots:
             QCOMPARE(platform_.InputBox("Line 1\r\nLine 2", "Save as", "/d/f.txt"),
                      accept ? "/tmp/typed.txt" : "");
             QCOMPARE(shown_, "Save as|owned|Line 1\nLine 2|/d/f.txt");
-
             WhenShown<QFileDialog>([](QFileDialog* d) { return d->directory().absolutePath(); },
                                    [&](QFileDialog* d) {
                                        auto* name = d->findChild<QLineEdit*>("fileNameEdit");
@@ -127,20 +121,39 @@ private slots:
         }
     }
 
-    void programFolderClipboardAndWaitCursor() {
+    void programFolderAndClipboard() {
         QCOMPARE(platform_.ProgramFolder(),
                  std::filesystem::canonical("/proc/self/exe").parent_path().string());
         platform_.SetClipboardText("a\r\nb\t\u00e9");
         QCOMPARE(QGuiApplication::clipboard()->text(), "a\r\nb\t\u00e9");
         platform_.ClearClipboard();
         QCOMPARE(QGuiApplication::clipboard()->text(), "");
-        // The calls nest: the cursor stays until the outer wait ends.
+    }
+
+    // Waits nest: the cursor stays until the outer one ends. Meanwhile heavy work runs
+    // on another thread, clicks go nowhere, and once it has taken a while a modal
+    // progress dialog shows; all of it ends with the wait.
+    void wait() {
+        auto* button = new QPushButton("b", &owner_);
+        button->show();
+        int clicks = 0;
+        connect(button, &QPushButton::clicked, [&clicks] { ++clicks; });
         platform_.BeginWait();
         platform_.BeginWait();
         platform_.EndWait();
+        bool aside = false;
+        platform_.RunAside([&aside] {
+            QThread::msleep(600);
+            aside = QThread::currentThread() != QCoreApplication::instance()->thread();
+        });
+        auto* progress = owner_.findChild<QProgressDialog*>();
+        QVERIFY(aside && progress && progress->isVisible() && progress->isModal());
+        QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
         platform_.EndWait();
-        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QVERIFY(!owner_.findChild<QProgressDialog*>() && !QApplication::overrideCursor());
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(clicks, 1);
     }
 };
 
