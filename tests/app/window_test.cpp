@@ -308,36 +308,31 @@ private slots:
         }
     }
 
-    // Only a plain Ctrl+A selects the whole text; Ctrl+Tab types a tab, as Tab moves on.
-    void keys() {
-        for (const char* name : {"txtInput", "txtOutput"}) {
-            Box(name)->setFocus();
-            for (const auto& [key, modifiers, selectsAll] :
-                 {std::tuple{Qt::Key_A, Qt::KeyboardModifiers(Qt::ControlModifier), true},
-                  {Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier, false},
-                  {Qt::Key_A, Qt::ControlModifier | Qt::AltModifier, false},
-                  {Qt::Key_B, Qt::ControlModifier, false}}) {
-                WriteBoxText(*Box(name), "first\r\nsecond");
-                QTest::keyClick(Box(name), key, modifiers);
-                QCOMPARE(WholeTextSelected(name), selectsAll);
-            }
-            WriteBoxText(*Box(name), "");
-            QTest::keyClick(Box(name), Qt::Key_Tab, Qt::ControlModifier);
-            QCOMPARE(Text(name), "\t");
-        }
-    }
-
-    // The copy buttons and the keys (Ctrl+C, Ctrl+X; a drag takes the same data)
-    // give exactly the characters as they stand, with CR LF between lines.
-    void copy() {
+    // The copy buttons and the keys (Ctrl+C, Ctrl+X; a drag takes the same data) give
+    // exactly the characters as they stand, with CR LF between lines. Only a plain
+    // Ctrl+A selects the whole text; Ctrl+Tab types a tab, as Tab moves on.
+    void keysAndCopy() {
         const std::string text = "line 1\r\nno\u00a0break\u2028same \U0001F600";
         for (const auto& [name, button] :
              {std::pair{"txtInput", ""}, {"txtOutput", "cmdSelCopy"}, {"txtGet", "cmdSelCopy2"}}) {
             QPlainTextEdit* box = Box(name);
             Steps(QString(name) == "txtGet" ? "mnuQuery" : "");
+            box->setFocus();
+            for (const auto& [key, modifiers, selectsAll] :
+                 {std::tuple{Qt::Key_A, Qt::KeyboardModifiers(Qt::ControlModifier), true},
+                  {Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier, false},
+                  {Qt::Key_A, Qt::ControlModifier | Qt::AltModifier, false},
+                  {Qt::Key_B, Qt::ControlModifier, false}}) {
+                WriteBoxText(*box, "first\r\nsecond");
+                QTest::keyClick(box, key, modifiers);
+                QCOMPARE(WholeTextSelected(name), selectsAll);
+            }
+            WriteBoxText(*box, "");
+            QTest::keyClick(box, Qt::Key_Tab, Qt::ControlModifier);
+            QCOMPARE(Text(name), "\t");
             if (*button) {
                 platform->log.clear();
-                Steps(button);                       // an empty box empties the clipboard
+                Steps(button);                       // a box without text empties the clipboard
                 WriteBoxText(*box, text + "\nlast"); // a lone LF breaks the line too
                 Steps(button);
                 QCOMPARE(platform->clipboard + platform->log, text + "\r\nlast[clear][clear]");

@@ -34,54 +34,18 @@ protected:
     std::string Expand(const std::string& arg) const {
         return arg.starts_with('@') ? dir_.Path().string() + arg.substr(1) : arg;
     }
-    std::string Run(const Args& args, const std::string& input = "", const std::string& out = "stdout") {
+    std::string Run(const Args& args, const std::string& input = "") {
         dir_.Write("stdin", input);
         std::string command = "cd '" + dir_.Path().string() + "' && cat stdin | " QUILLVANE_CONVERT;
+        std::string redirect = " >stdout 2>stderr"; // ">file" as an argument sends standard output there
         for (const std::string& arg : args)
-            command += " '" + Expand(arg) + "'";
-        const int status = std::system((command + " >" + out + " 2>stderr").c_str());
+            arg.starts_with('>') ? void(redirect += " " + arg) : void(command += " '" + Expand(arg) + "'");
+        const int status = std::system((command + redirect).c_str());
         status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         err_ = dir_.Read("stderr");
-        return out == "stdout" ? dir_.Read(out) : "";
+        return dir_.Read("stdout");
     }
 };
-
-// Status 1 for a file that cannot be read or written, 2 for a usage error; one
-// line on standard error, and the output file left alone.
-TEST_F(QuillvaneConvert, BadInputFailsWithOneLineAndLeavesTheOutputAlone) {
-    dir_.Write("kept", "old");
-    ::mkfifo((dir_ / "fifo").c_str(), 0644); // opening it to read would wait for a writer forever
-    const std::tuple<Args, std::string, int, std::string, const char*> cases[] = {
-        {{"--to", "asp", "-o", "@/kept", "@/none"}, "", 1, "@/none: No such file or directory", "stdout"},
-        {{"--to", "asp", "-o", "@/kept", "@/fifo"}, "", 1, "@/fifo: not a regular file", "stdout"},
-        {{"--to", "asp", "-o", "@/kept"},
-         std::string("<p>\0</p>", 8),
-         1,
-         "standard input: not text",
-         "stdout"},
-        {{"--to", "asp", "-o", "@/no/out.asp"}, "x", 1, "@/no/out.asp: No such file or directory", "stdout"},
-        {{"--to", "perl"}, "x", 1, "standard output: No space left on device", "/dev/full"},
-        {{"--to", "xhtml"},
-         "x",
-         2,
-         "unknown target 'xhtml': choose asp, php-echo, php-print, javascript",
-         ""},
-        {{"--to"}, "x", 2, "--to", ""},
-        {{}, "x", 2, "nothing to do: give --to TARGET", ""},
-        {{"--to", "asp", "--query", "php"}, "", 2, "--to and --query do not go together", ""},
-        {{"--query", "asp", "--name", "id", "--test", "empty"}, "", 2, "--test goes with --query php", ""},
-        {{"--query", "php", "--name", "id", "--drop-tabs"}, "", 2, "--drop-tabs goes with --to", ""},
-        {{"--query", "asp", "--dim", "--no-dim", "--name", "id"}, "", 2, "--dim and --no-dim contradict", ""},
-        {{"--query", "asp"}, "", 2, "--query needs --name", ""},
-    };
-    for (const auto& [args, input, status, message, out] : cases) {
-        EXPECT_EQ(Run(args, input, *out ? out : "stdout"), "") << message;
-        EXPECT_EQ(status_, status) << message;
-        EXPECT_TRUE(err_.starts_with("quillvane-convert: " + Expand(message))) << err_;
-        EXPECT_EQ(err_.find('\n'), err_.size() - 1) << err_;
-    }
-    EXPECT_EQ(dir_.Read("kept"), "old");
-}
 
 TEST_F(QuillvaneConvert, EveryTargetAndOptionGivesWhatTheWindowGives) {
     // Every kind of line break, a Windows-1252 byte, tabs, quotes and both kinds of block.
@@ -105,35 +69,66 @@ TEST_F(QuillvaneConvert, EveryTargetAndOptionGivesWhatTheWindowGives) {
 }
 
 // The first line break of the input sets the code's, unless --eol says otherwise; a
-// snippet is what Add appends, with CR LF. The output may replace its own input.
-TEST_F(QuillvaneConvert, CodeAndSnippetsAsTheWindowGivesThem) {
+// snippet is what Add appends, with CR LF. Status 1 for a file that cannot be read or
+// written, 2 for a usage error: one line on standard error, the output file left alone.
+TEST_F(QuillvaneConvert, DoesWhatTheWindowDoesOrSaysWhyNot) {
+    dir_.Write("kept", "old");
+    ::mkfifo((dir_ / "fifo").c_str(), 0644); // opening it to read would wait for a writer forever
     const std::string longLine(200000, 'a'); // more than a pipe holds
-    const std::tuple<Args, std::string, std::string> cases[] = {
-        {{"--to", "php-echo"}, "a\nb", Window("PHPECHO", "a\r\nb", "\n")},
-        {{"--to", "php-echo"}, "a\r\nb\n", Window("PHPECHO", "a\r\nb\r\n")},
-        {{"--to", "php-echo"}, "a", Window("PHPECHO", "a", "\n")},
-        {{"--to", "php-echo"}, "a\rb", Window("PHPECHO", "a\r\nb", "\r")},
-        {{"--to", "php-echo", "--eol", "crlf"}, "a\nb", Window("PHPECHO", "a\r\nb")},
-        {{"--to", "php-echo", "--eol", "lf"}, "a\r\nb", Window("PHPECHO", "a\r\nb", "\n")},
-        {{"--to", "php-echo"}, longLine + "\nb", Window("PHPECHO", longLine + "\r\nb", "\n")},
-        {{"--query", "asp", "--name", "id"}, "", AppendRequestSnippet("ASP", "id", "", "", "", {})},
+    const std::tuple<Args, std::string, std::string, int, std::string> cases[] = {
+        {{"--to", "php-echo"}, "a\nb", Window("PHPECHO", "a\r\nb", "\n"), 0, ""},
+        {{"--to", "php-echo"}, "a\r\nb\n", Window("PHPECHO", "a\r\nb\r\n"), 0, ""},
+        {{"--to", "php-echo"}, "a", Window("PHPECHO", "a", "\n"), 0, ""},
+        {{"--to", "php-echo"}, "a\rb", Window("PHPECHO", "a\r\nb", "\r"), 0, ""},
+        {{"--to", "php-echo", "--eol", "crlf"}, "a\nb", Window("PHPECHO", "a\r\nb"), 0, ""},
+        {{"--to", "php-echo", "--eol", "lf"}, "a\r\nb", Window("PHPECHO", "a\r\nb", "\n"), 0, ""},
+        {{"--to", "php-echo"}, longLine + "\nb", Window("PHPECHO", longLine + "\r\nb", "\n"), 0, ""},
+        {{"--query", "asp", "--name", "id"}, "", AppendRequestSnippet("ASP", "id", "", "", "", {}), 0, ""},
         {{"--query", "asp", "--name", "p", "--variable", "s", "--from", "querystring", "--no-dim",
           "--check-length", "--default", "home"},
          "",
          AppendRequestSnippet("ASP", "p", "s", "", "home",
-                              {"Request.QueryString", "GET", "isset", false, true})},
+                              {"Request.QueryString", "GET", "isset", false, true}),
+         0,
+         ""},
         {{"--query", "php", "--name", "e", "--variable", "m", "--from", "cookie", "--test", "empty",
           "--default", "x"},
          "",
-         AppendRequestSnippet("PHPECHO", "e", "m", "", "x", {"Request", "COOKIE", "empty", true, false})},
+         AppendRequestSnippet("PHPECHO", "e", "m", "", "x", {"Request", "COOKIE", "empty", true, false}),
+         0,
+         ""},
+        {{"--to", "asp", "-o", "@/kept", "@/none"}, "", "", 1, "@/none: No such file or directory"},
+        {{"--to", "asp", "-o", "@/kept", "@/fifo"}, "", "", 1, "@/fifo: not a regular file"},
+        {{"--to", "asp", "-o", "@/kept"}, std::string("<p>\0</p>", 8), "", 1, "standard input: not text"},
+        {{"--to", "asp", "-o", "@/no/out.asp"}, "x", "", 1, "@/no/out.asp: No such file or directory"},
+        {{"--to", "perl", ">/dev/full"}, "x", "", 1, "standard output: No space left on device"},
+        {{"--to", "xhtml"},
+         "x",
+         "",
+         2,
+         "unknown target 'xhtml': choose asp, php-echo, php-print, javascript"},
+        {{"--to"}, "x", "", 2, "--to"},
+        {{}, "x", "", 2, "nothing to do: give --to TARGET"},
+        {{"--to", "asp", "--query", "php"}, "", "", 2, "--to and --query do not go together"},
+        {{"--query", "asp", "--name", "id", "--test", "empty"}, "", "", 2, "--test goes with --query php"},
+        {{"--query", "php", "--name", "id", "--drop-tabs"}, "", "", 2, "--drop-tabs goes with --to"},
+        {{"--query", "asp", "--dim", "--no-dim", "--name", "id"}, "", "", 2, "--dim and --no-dim contradict"},
+        {{"--query", "asp"}, "", "", 2, "--query needs --name"},
     };
-    for (const auto& [args, input, expected] : cases)
-        EXPECT_EQ(Run(args, input), expected) << ::testing::PrintToString(input.substr(0, 10));
+    for (const auto& [args, input, out, status, message] : cases) {
+        EXPECT_EQ(Run(args, input), out) << message;
+        EXPECT_EQ(status_, status) << message;
+        EXPECT_TRUE(message.empty() ? err_.empty()
+                                    : err_.starts_with("quillvane-convert: " + Expand(message)))
+            << err_;
+        EXPECT_EQ(err_.find('\n'), err_.empty() ? std::string::npos : err_.size() - 1) << err_;
+    }
+    EXPECT_EQ(dir_.Read("kept"), "old");
     dir_.Write("page.jsp", "<b>\"hi\"</b>\n");
     EXPECT_EQ(Run({"--to", "jsp", "-o", "@/page.jsp", "@/page.jsp"}) + err_, "");
     EXPECT_EQ(dir_.Read("page.jsp"), Window("JSP", "<b>\"hi\"</b>\r\n", "\n"));
-    // Beside standard input, output and error: no scratch file left.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()), {}), 4);
+    // Beside standard input, output and error, the pipe and the kept file: no scratch file left.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()), {}), 6);
 }
 
 } // namespace
