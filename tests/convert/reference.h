@@ -68,7 +68,7 @@ inline std::string Wrap(const std::string& body, const std::string& open, const 
     return open + "\r\n\r\n" + body + "\r\n\r\n" + close;
 }
 
-inline std::string ASP(const std::string& text, bool single, bool empty, bool tabs) {
+inline std::string ASP(std::string text, const std::string& /*keyword*/, bool single, bool empty, bool tabs) {
     std::string t = Prepare(text, "'", empty, tabs);
     if (!single)
         t = Frame(t, "\" & vbNewLine)\r\nResponse.Write (\"", "Response.Write (\"", 17, "");
@@ -77,7 +77,7 @@ inline std::string ASP(const std::string& text, bool single, bool empty, bool ta
     return Wrap(Splice(t, "<%=", "%>", " & "), "<%", "%>");
 }
 
-inline std::string PHP(const std::string& text, const std::string& kw, bool single, bool empty, bool tabs) {
+inline std::string PHP(std::string text, const std::string& kw, bool single, bool empty, bool tabs) {
     std::string t = Prepare(text, "\\\"", empty, tabs);
     if (!single)
         t = Frame(t, " \\n\");\r\n" + kw + " (\"", kw + " (\"", kw.size() + 3, "");
@@ -94,21 +94,24 @@ inline std::string CallBody(const std::string& text, const std::string& kw, bool
     return Frame(t, "\" + \r\n\"", kw + "(\"", 6, ");");
 }
 
-inline std::string JavaScript(const std::string& text, const std::string& kw, bool single, bool empty,
-                              bool tabs) {
+inline std::string JavaScript(std::string text, const std::string& kw, bool single, bool empty, bool tabs) {
     return "<script language=\"JavaScript\">\r\n<!--\r\n\r\n" + CallBody(text, kw, single, empty, tabs) +
            "\r\n\r\n//-->\r\n</script>";
 }
 
-inline std::string JSP(const std::string& text, const std::string& kw, bool single, bool empty, bool tabs) {
+inline std::string JSP(std::string text, const std::string& kw, bool single, bool empty, bool tabs) {
     return Wrap(CallBody(text, kw, single, empty, tabs), "<%", "%>");
 }
 
-inline std::string Perl(const std::string& text, const std::string& kw, bool single, bool empty, bool tabs) {
+inline std::string Perl(std::string text, const std::string& kw, bool single, bool empty, bool tabs) {
     std::string t = Prepare(text, "\\\"", empty, tabs);
     if (!single)
         return Frame(t, "\\n\";\r\n" + kw + " \"", kw + " \"", kw.size() + 2, "");
     return Frame(t, "\", \r\n\"", kw + " \"", 5, ";");
 }
+
+// Indexed like kConversionTargets; called like its converters.
+inline constexpr std::string (*kByTarget[])(std::string, const std::string&, bool, bool,
+                                            bool) = {ASP, PHP, PHP, JavaScript, JSP, Perl};
 
 } // namespace quillvane::reference

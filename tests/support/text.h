@@ -1,6 +1,6 @@
 #pragma once
 
-// Text helpers for expectations and failure messages.
+// Text for expectations and failure messages.
 
 #include <cstdio>
 #include <initializer_list>
@@ -17,18 +17,16 @@ inline std::string Lines(std::initializer_list<std::string> lines, bool endsWith
     return endsWithBreak ? out + "\r\n" : out;
 }
 
-// The text with line breaks, tabs, backslashes and non-ASCII bytes spelled out,
-// so that a failure shows what differs.
+// The text with line breaks, tabs, backslashes and every byte outside printable
+// ASCII spelled out, so that a failure shows what differs.
 inline std::string Visible(std::string_view text) {
-    constexpr std::string_view kEscaped = "\r\n\t\\", kLetters = "rnt\\";
     std::string out;
     for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
         char shown[5] = {c};
-        if (const std::size_t at = kEscaped.find(c); at != std::string_view::npos)
-            std::snprintf(shown, sizeof shown, "\\%c", kLetters[at]);
-        else if (byte < 32 || byte >= 127)
-            std::snprintf(shown, sizeof shown, "\\x%02x", byte);
+        if (const std::size_t at = std::string_view("\r\n\t\\").find(c); at != std::string_view::npos)
+            std::snprintf(shown, sizeof shown, "\\%c", "rnt\\"[at]);
+        else if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) >= 127)
+            std::snprintf(shown, sizeof shown, "\\x%02x", static_cast<unsigned char>(c));
         out += shown;
     }
     return out;
