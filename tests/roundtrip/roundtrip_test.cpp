@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <iostream>
 #include <map>
 #include <random>
@@ -27,11 +28,7 @@ struct Case {
     std::string about, program, expected;
 };
 
-// The request the snippets read, by PHP superglobal.
-const std::map<std::string, std::map<std::string, std::string>> kRequest = {
-    {"GET", {{"id", "v\u00e9 1"}, {"blank", ""}, {"zero", "0"}}},
-    {"POST", {{"id", "posted"}, {"user name", "Ann"}, {"zero", "0"}}},
-    {"COOKIE", {{"\u65e5", "ja"}, {"blank", ""}}}};
+const std::string kName = "Ann \"Q\" 'R' <b>\u00e9"; // read by the embedded blocks
 
 std::string PhpString(const std::string& text) {
     std::string quoted = "'";
@@ -43,118 +40,96 @@ std::string PhpString(const std::string& text) {
 // ---- Programs: each writes its batch into the folder and returns the shell script
 // that prints what every case printed, each followed by the byte 1E.
 
-// Each case is included on its own, in a scope of its own where the embedded
-// blocks' variables are set; notices and warnings go into the output, so that
-// they fail their case.
+// Each case runs on its own, in a scope where the embedded blocks' variables are
+// set; notices and warnings go into the output, so that they fail their case.
 std::string Php(const TempDir& dir, std::vector<Case> batch) {
-    std::string driver = "<?php\n";
-    for (const auto& [global, values] : kRequest) {
-        driver += "$_" + global + " = [";
-        for (const auto& [name, value] : values)
-            driver += PhpString(name) + " => " + PhpString(value) + ", ";
-        driver += "];\n";
-    }
-    for (std::size_t i = 0; i < batch.size(); ++i)
-        dir.Write("case" + std::to_string(i) + ".php", batch[i].program);
-    dir.Write("driver.php",
-              driver + "function run($case) { $x = 'X1'; $name = " + PhpString("Ann \"Q\" 'R' <b>\u00e9") +
-                  "; $n = 42; include $case; }\n"
-                  "function request_querystring($k) { return $_GET[$k] ?? ''; }\n"
-                  "function request_form($k) { return $_POST[$k] ?? ''; }\n"
-                  "function request($k) { return $_GET[$k] ?? $_POST[$k] ?? $_COOKIE[$k] ?? ''; }\n"
-                  "function len($s) { return strlen($s); }\n"
-                  "for ($i = 0; $i < " +
-                  std::to_string(batch.size()) +
-                  "; ++$i) {\n"
-                  "    try { run(\"case$i.php\"); }\n"
-                  "    catch (Throwable $e) { echo '[', get_class($e), ': ', $e->getMessage(), ']'; }\n"
-                  "    echo \"\\x1e\";\n}\n");
-    return "php -d display_errors=stdout -d error_reporting=-1 -d html_errors=0 driver.php";
+    std::string program = "<?php\n$name = " + PhpString(kName) + R"(;
+$_GET = ['id' => "v\u{e9} 1", 'blank' => '', 'zero' => '0'];
+$_POST = ['id' => 'posted', 'user name' => 'Ann', 'zero' => '0'];
+$_COOKIE = ["\u{65e5}" => 'ja', 'blank' => ''];
+function request_querystring($k) { return $_GET[$k] ?? ''; }
+function request_form($k) { return $_POST[$k] ?? ''; }
+function request($k) { return $_GET[$k] ?? $_POST[$k] ?? $_COOKIE[$k] ?? ''; }
+function len($s) { return strlen($s); }
+function run($code, $name) {
+    $x = 'X1';
+    $n = 42;
+    try { eval('?>' . $code); } catch (Throwable $e) { echo '[', get_class($e), ': ', $e->getMessage(), ']'; }
+    echo "\x1e";
+}
+)";
+    for (const Case& c : batch)
+        program += "run(<<<'END_OF_CASE'\n" + c.program + "\nEND_OF_CASE, $name);\n";
+    dir.Write("cases.php", program);
+    return "php -d display_errors=stdout -d error_reporting=-1 -d html_errors=0 cases.php";
 }
 
 // The VBScript that the generators write, translated token for token. Any other
 // token becomes a byte that php rejects, so that what ASP would refuse fails here.
 std::string VbScriptAsPhp(const std::string& script) {
-    static const std::map<std::string, std::string> words = {{"response.write", "echo "},
-                                                             {"dim", ""},
-                                                             {"if", "if ("},
-                                                             {"then", ") {"},
-                                                             {"else", "} else {"},
-                                                             {"end", "}"},
-                                                             {"&", "."},
-                                                             {"(", "("},
-                                                             {")", ")"},
-                                                             {"vbcr", "\"\\r\""},
-                                                             {"vblf", "\"\\n\""},
-                                                             {"vbnewline", "\"\\r\\n\""}};
+    // clang-format off
+    static const std::map<std::string, std::string> words = {{"response.write", "echo "}, {"dim", ""},
+        {"if", "if ("}, {"then", ") {"}, {"else", "} else {"}, {"end if", "}"}, {"&", "."}, {"vbcr", "\"\\r\""},
+        {"vblf", "\"\\n\""}, {"vbnewline", "\"\\r\\n\""}};
+    // clang-format on
     static const std::regex token(
-        R"re(( _)?(\r\n|\r|\n)|"((?:[^"\r\n]|"")*)"|([A-Za-z][\w.]*\(?)|[0-9]+|[&=()]|[ \t]+|[\s\S])re");
-    std::string php, previous;
+        R"re(( _)?(\r\n|\r|\n)|"((?:[^"\r\n]|"")*)"|(end if|[a-z][\w.]*\(?)|([0-9]+|[()])|[ \t]+|[\s\S])re",
+        std::regex::icase);
+    std::string php;
     int onLine = 0;
     for (std::sregex_iterator it(script.begin(), script.end(), token), end; it != end; ++it) {
         const std::smatch& m = *it;
         std::string t = m.str();
         std::transform(t.begin(), t.end(), t.begin(), [](unsigned char c) { return std::tolower(c); });
         if (m[2].matched) { // a line break ends the statement, unless " _" continues it
-            php += m[1].matched ? " " : ";\n";
+            php += m[1].matched ? "" : ";\n";
             onLine = 0;
-            previous.clear();
             continue;
         }
-        if (t[0] == ' ' || t[0] == '\t') {
-            php += ' ';
+        if (t[0] == ' ' || t[0] == '\t')
             continue;
-        }
-        if (++onLine; previous == "end")
-            php += t == "if" ? "" : "\x01"; // "End If" closes the block
-        else if (m[3].matched)
+        if (++onLine; m[3].matched)
             php += PhpString(std::regex_replace(m[3].str(), std::regex("\"\""), "\""));
-        else if (t == "=")
-            php += onLine == 2 ? "=" : "=="; // an assignment, or else a comparison
         else if (words.count(t) != 0)
             php += words.at(t);
-        else if (m[4].matched) // a function (Request, Len) or a variable
+        else if (t == "=")
+            php += onLine == 2 ? "=" : "=="; // an assignment, or else a comparison
+        else if (m[4].matched)               // a function (Request, Len) or a variable
             php += t.back() == '(' ? std::regex_replace(t, std::regex("\\."), "_") : "$" + t;
         else
-            php += std::isdigit(static_cast<unsigned char>(t[0])) ? t : "\x01";
-        previous = t;
+            php += m[5].matched ? t : "\x01";
     }
     return php + ";\n";
 }
 
 // The server ends a script block at the first "%>", whatever the script means.
-std::string Asp(const TempDir& dir, std::vector<Case> batch) {
-    for (Case& c : batch) {
-        std::string php = "<?php\n";
-        std::size_t at = 0;
-        for (std::size_t open; (open = c.program.find("<%", at)) != std::string::npos;) {
-            php += "echo " + PhpString(c.program.substr(at, open - at)) + ";\n";
-            if ((at = c.program.find("%>", open + 2)) == std::string::npos) {
-                php += "\x01";
-                break;
-            }
-            php += VbScriptAsPhp(c.program.substr(open + 2, at - open - 2));
-            at += 2;
-        }
-        c.program = php + "echo " + PhpString(c.program.substr(std::min(at, c.program.size()))) + ";";
+std::string AspAsPhp(const std::string& page) {
+    std::string php = "<?php\n";
+    std::size_t at = 0;
+    for (std::size_t open; (open = page.find("<%", at)) != std::string::npos; at += 2) {
+        php += "echo " + PhpString(page.substr(at, open - at)) + ";\n";
+        if ((at = page.find("%>", open + 2)) == std::string::npos)
+            return php + "\x01"; // a block without its end
+        php += VbScriptAsPhp(page.substr(open + 2, at - open - 2));
     }
+    return php + "echo " + PhpString(page.substr(at)) + ";";
+}
+
+std::string Asp(const TempDir& dir, std::vector<Case> batch) {
+    for (Case& c : batch)
+        c.program = AspAsPhp(c.program);
     return Php(dir, batch);
 }
 
 // Each case compiled and run on its own; warnings are errors, so that they show.
 std::string Perl(const TempDir& dir, std::vector<Case> batch) {
-    for (std::size_t i = 0; i < batch.size(); ++i)
-        dir.Write("case" + std::to_string(i) + ".pl", batch[i].program);
-    dir.Write("driver.pl", "use strict;\nuse warnings;\nbinmode STDOUT;\n"
-                           "local $SIG{__WARN__} = sub { die \"warning: $_[0]\" };\n"
-                           "for my $case (0 .. " +
-                               std::to_string(batch.size()) +
-                               " - 1) {\n"
-                               "    open(my $file, '<:raw', \"case$case.pl\") or die \"case$case.pl: $!\";\n"
-                               "    my $code = do { local $/; <$file> };\n"
-                               "    eval \"$code\\n;1\" or print \"[$@]\";\n"
-                               "    print \"\\x1e\";\n}\n");
-    return "perl driver.pl";
+    std::string program =
+        "use strict; use warnings; binmode STDOUT; $SIG{__WARN__} = sub { die \"warning: $_[0]\" };\n";
+    for (const Case& c : batch)
+        program += "eval(<<'END_OF_CASE' . ';1') or print \"[$@]\"; print \"\\x1e\";\n" + c.program +
+                   "\nEND_OF_CASE\n";
+    dir.Write("cases.pl", program);
+    return "perl cases.pl";
 }
 
 // The scriptlets become methods whose `out` is a PrintWriter, as a servlet's is;
@@ -200,22 +175,17 @@ std::string Chromium(const TempDir& dir, std::vector<Case> batch) {
 // Characters that every target takes literally inside its string literals.
 constexpr std::string_view kPlain = "abcdefghijklmnopqrstuvwxyz ABCXYZ 0123456789  .,;:!#*+-=/()[]{}|~^_`'\"";
 
-// Mostly a few lines, now and then a page; lines empty, of tabs, or of plain
-// characters, tabs and pieces; sometimes leading or final line breaks, sometimes nothing.
+// A few lines, now and then many: empty, of tabs, or of plain characters, tabs and
+// pieces; sometimes with a final line break.
 std::string Text(std::mt19937& random, const std::vector<std::string>& pieces) {
-    if (random() % 20 == 0)
-        return "";
-    std::string text = random() % 8 == 0 ? std::string(random() % 2 == 0 ? "\r\n" : "\r\n\r\n") : "";
-    for (std::size_t i = 0, lines = random() % 25 == 0 ? 30 + random() % 50 : 1 + random() % 6; i < lines;
-         ++i) {
+    std::string text;
+    for (std::size_t i = 0, lines = random() % 25 == 0 ? 60 : random() % 7; i < lines; ++i) {
         text += i == 0 ? "" : "\r\n";
-        if (const std::size_t kind = random() % 100; kind < 20)
-            text += std::string(kind < 15 ? 0 : 1 + random() % 3, '\t');
-        else
-            for (std::size_t n = 1 + random() % 10; n > 0; --n)
-                text += random() % 12 == 0  ? "\t"
-                        : random() % 4 == 0 ? pieces[random() % pieces.size()]
-                                            : std::string(1, kPlain[random() % kPlain.size()]);
+        const std::size_t kind = random() % 10;
+        for (std::size_t n = kind < 2 ? 0 : 1 + random() % 10; n > 0; --n)
+            text += kind == 2 || random() % 12 == 0 ? "\t"
+                    : random() % 4 == 0             ? pieces[random() % pieces.size()]
+                                                    : std::string(1, kPlain[random() % kPlain.size()]);
     }
     return random() % 3 == 0 ? text + "\r\n" : text;
 }
@@ -286,54 +256,43 @@ std::vector<Case> Conversions(const Language& language) {
     return cases;
 }
 
-// Request variables present, empty, "0", in another collection only, or absent,
-// read with every setting; each program prints what its snippet assigned.
-const char* const kNames[] = {"id", "blank", "zero", "user name", "\u65e5", "absent"};
-const char* const kDefaults[] = {"1", "", "it's <b>"};
-
+// Snippets reading a request variable that is present, empty, "0", in another
+// collection only, or absent (see the PHP driver); each prints what it assigned.
 std::vector<Case> PhpSnippets() {
+    const std::array<std::string, 4> rows[] = {
+        // superglobal, test, name, printed
+        {"GET", "isset", "id", "v\u00e9 1"}, {"GET", "isset", "blank", ""},
+        {"GET", "empty", "blank", "d"},      {"GET", "empty", "zero", "d"},
+        {"POST", "isset", "absent", "d"},    {"POST", "empty", "id", "posted"},
+        {"COOKIE", "isset", "\u65e5", "ja"}, {"COOKIE", "empty", "id", "d"}};
     std::vector<Case> cases;
-    for (const std::string global : {"GET", "POST", "COOKIE"})
-        for (const std::string test : {"isset", "empty"})
-            for (const std::string name : kNames) {
-                const std::string fallback = kDefaults[cases.size() % 3];
-                const auto value = kRequest.at(global).find(name);
-                // isset misses an absent variable only; empty also "" and "0".
-                const bool missing = value == kRequest.at(global).end() ||
-                                     (test == "empty" && (value->second.empty() || value->second == "0"));
-                cases.push_back(
-                    {global + " " + test + " " + name,
-                     "<?php\n" + RequestSnippetPHP(name, "v", global, fallback, test) + "\necho $v;",
-                     missing ? fallback : value->second});
-            }
+    for (const auto& [global, test, name, printed] : rows)
+        cases.push_back({global + " " + test + " " + name,
+                         "<?php\n" + RequestSnippetPHP(name, "v", global, "d", test) + "\necho $v;",
+                         printed});
     return cases;
 }
 
 std::vector<Case> AspSnippets() {
-    const std::pair<std::string, std::vector<std::string>> objects[] = {
-        {"Request", {"GET", "POST", "COOKIE"}}, {"Request.Form", {"POST"}}, {"Request.QueryString", {"GET"}}};
+    const std::tuple<std::string, std::string, bool, bool, std::string> rows[] = {
+        // object, name, declare, check the length, printed
+        {"Request", "id", true, false, "v\u00e9 1"},
+        {"Request", "\u65e5", false, true, "ja"},
+        {"Request", "absent", false, false, ""},
+        {"Request", "user name", true, true, "Ann"},
+        {"Request.Form", "blank", false, true, "d"},
+        {"Request.Form", "id", true, true, "posted"},
+        {"Request.QueryString", "zero", true, true, "0"},
+        {"Request.QueryString", "user name", false, true, "d"}};
     std::vector<Case> cases;
-    for (const auto& [object, globals] : objects)
-        for (const bool declare : {false, true})
-            for (const bool checkLength : {false, true})
-                for (const std::string name : kNames) {
-                    const std::string fallback = kDefaults[cases.size() % 3];
-                    std::string found;
-                    for (const std::string& global : globals)
-                        if (kRequest.at(global).count(name) != 0) {
-                            found = kRequest.at(global).at(name);
-                            break;
-                        }
-                    cases.push_back(
-                        {object + " " + name + (declare ? " declare" : "") + (checkLength ? " check" : ""),
-                         "<%\r\n" + RequestSnippetASP(name, "v", object, fallback, declare, checkLength) +
+    for (const auto& [object, name, declare, checkLength, printed] : rows)
+        cases.push_back({object + " " + name,
+                         "<%\r\n" + RequestSnippetASP(name, "v", object, "d", declare, checkLength) +
                              "\r\nResponse.Write v\r\n%>",
-                         checkLength && found.empty() ? fallback : found});
-                }
+                         printed});
     return cases;
 }
 
-const std::string kName = "Ann \"Q\" 'R' <b>\u00e9";
 const Replacements kAspBlocks = {{"<%= x %>", "X1"},       {"<%=Name%>", kName}, {"<%=  n %>", "42"},
                                  {"<%= x & n %>", "X142"}, {"<%=%>", ""},        {"<%= %>", ""}};
 const Replacements kPhpBlocks = {{"<? $x ?>", "X1"},      {"<?$name?>", kName}, {"<?  $n ?>", "42"},
