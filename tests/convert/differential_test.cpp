@@ -16,7 +16,7 @@ namespace {
 TEST(Differential, EngineMatchesTheTranscription) {
     const std::string atoms[] = {"\r", "\n",  "\r\n", "\t",  " ",   "\"",  "'",  "\\",
                                  "<",  "%",   "=",    "?",   ">",   "<%=", "%>", "<?",
-                                 "?>", "<% ", " %>",  "<? ", " ?>", "a",   "Zz", "\xC3\xA9\xE2\x82\xAC"};
+                                 "?>", "<% ", " %>",  "<? ", " ?>", "a",   "Zz", "\u00e9\u20ac"};
     const std::vector<std::vector<std::string>> shapes = {{"<%=", "%>"},
                                                           {"<?", "?>"},
                                                           {"<%= x", " %>"},
@@ -30,24 +30,17 @@ TEST(Differential, EngineMatchesTheTranscription) {
                                                           {"\t\r\n", " \r\n"},
                                                           {"<", "<%= %>", "%= a %>"},
                                                           {"<", "<? ?>", "? b ?>"}};
-    std::vector<std::string> texts;
-    for (const auto& shape : shapes) {
-        texts.emplace_back();
-        for (const std::string& part : shape)
-            for (int i = 0; i < 40; ++i)
-                texts.back() += part;
-    }
+    std::vector<std::string> texts(shapes.size() + 1500);
+    for (std::size_t i = 0; i < shapes.size(); ++i)
+        for (const std::string& part : shapes[i])
+            for (int n = 0; n < 40; ++n)
+                texts[i] += part;
     std::mt19937 random(20261206);
-    for (int i = 0; i < 1500; ++i) {
-        texts.emplace_back();
+    for (std::size_t i = shapes.size(); i < texts.size(); ++i)
         for (std::size_t n = random() % (i % 3 == 0 ? 121 : 26); n > 0; --n)
-            texts.back() += atoms[random() % std::size(atoms)];
-    }
+            texts[i] += atoms[random() % std::size(atoms)];
     // Every cut follows the keyword's length in bytes.
-    const std::string keywords[] = {"",
-                                    "\xC3\x89"
-                                    "cho",
-                                    std::string(300, 'k')};
+    const std::string keywords[] = {"", "\u00c9cho", std::string(300, 'k')};
     for (std::size_t i = 0; i < texts.size(); ++i)
         for (std::size_t t = 0; t < kConversionTargets.size(); ++t)
             for (int flags = 0; flags < 8; ++flags) {

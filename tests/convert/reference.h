@@ -11,19 +11,9 @@ namespace quillvane::reference {
 inline std::string Replace(const std::string& text, const std::string& from, const std::string& to) {
     std::string out;
     std::size_t pos = 0;
-    for (std::size_t hit = text.find(from); hit != std::string::npos; hit = text.find(from, pos)) {
-        out += text.substr(pos, hit - pos);
-        out += to;
-        pos = hit + from.size();
-    }
+    for (std::size_t hit; (hit = text.find(from, pos)) != std::string::npos; pos = hit + from.size())
+        out += text.substr(pos, hit - pos) + to;
     return out + text.substr(pos);
-}
-
-inline std::string TrimSpaces(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return "";
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 inline std::string Prepare(std::string t, const std::string& quote, bool empty, bool tabs) {
@@ -47,19 +37,12 @@ inline std::string Splice(std::string t, const std::string& open, const std::str
     const std::string bare = open.substr(0, 2);
     t = Replace(t, bare + " ", bare);
     t = Replace(t, " " + close, close);
-    for (;;) {
-        const std::size_t a = t.find(open);
-        if (a == std::string::npos)
-            break;
-        const std::size_t b = t.find(close, a + open.size());
-        if (b == std::string::npos)
-            break;
+    for (std::size_t a, b; (a = t.find(open)) != std::string::npos &&
+                           (b = t.find(close, a + open.size())) != std::string::npos;) {
         const std::string content = t.substr(a + open.size(), b - a - open.size());
-        const std::string rest = t.substr(b + close.size());
-        if (!TrimSpaces(content).empty())
-            t = t.substr(0, a) + "\"" + joiner + content + joiner + "\"" + rest;
-        else
-            t = t.substr(0, a) + rest;
+        const bool blank = content.find_first_not_of(' ') == std::string::npos;
+        t = t.substr(0, a) + (blank ? "" : "\"" + joiner + content + joiner + "\"") +
+            t.substr(b + close.size());
     }
     return t;
 }

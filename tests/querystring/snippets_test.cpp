@@ -10,25 +10,15 @@ namespace {
 using testing::Lines;
 
 // The declaration and the length check each on and off; inputs go in verbatim.
-TEST(RequestSnippetASP, WritesTheDeclarationAndTheRead) {
-    const struct {
-        const char *request, *newName, *object, *defaultValue;
-        bool declare, checkLength;
-        std::string expected;
-    } cases[] = {
-        {"id", "intID", "Request", "0", true, false, Lines({"Dim intID", "intID = Request(\"id\")"})},
-        {"user", "u", "Request.Form", "unused", false, false, "u = Request.Form(\"user\")"},
-        {"a b", "v", "Request", "say \"hi\" ", false, true,
-         Lines({"If Len(Request(\"a b\")) = 0 Then", "   v = \"say \"hi\" \"", "Else",
-                "   v = Request(\"a b\")", "End if"})},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(RequestSnippetASP(c.request, c.newName, c.object, c.defaultValue, c.declare, c.checkLength),
-                  c.expected);
-}
-
-// The first branch assigns the default, so it must run when the variable is missing.
-TEST(RequestSnippetPHP, AssignsTheDefaultWhenTheVariableIsMissing) {
+TEST(RequestSnippets, WriteTheirCode) {
+    EXPECT_EQ(RequestSnippetASP("id", "intID", "Request", "0", true, false),
+              Lines({"Dim intID", "intID = Request(\"id\")"}));
+    EXPECT_EQ(RequestSnippetASP("user", "u", "Request.Form", "unused", false, false),
+              "u = Request.Form(\"user\")");
+    EXPECT_EQ(RequestSnippetASP("a b", "v", "Request", "say \"hi\" ", false, true),
+              Lines({"If Len(Request(\"a b\")) = 0 Then", "   v = \"say \"hi\" \"", "Else",
+                     "   v = Request(\"a b\")", "End if"}));
+    // The first branch assigns the default, so it must run when the variable is missing.
     EXPECT_EQ(
         RequestSnippetPHP("id", "v", "GET", "1", "isset"),
         Lines({"If(!isset($_GET['id'])){ ", "   $v = \"1\";", "}", "else{", "   $v = $_GET['id'];", "}"}));

@@ -1,7 +1,8 @@
-// The generated code, run: a row per language says which inputs its targets take,
-// how their statements print the input's lines, and how a batch of code becomes one
-// program for its interpreter. Each batch holds the window's conversions, the exact
-// ones (which must print any input as it stands) and, for ASP and PHP, the snippets.
+// The generated code, run: exact conversions must print any input as it stands, and
+// snippets must assign what their request holds. A row per language says which
+// targets write it, how their statements print the input's lines, and how a batch
+// becomes one program for its interpreter, which runs once per batch. The window's
+// conversions are held to the transcription by the differential test instead.
 
 #include "convert/targets.h"
 #include "querystring/snippets.h"
@@ -16,7 +17,6 @@
 #include <map>
 #include <random>
 #include <regex>
-#include <sys/wait.h>
 
 namespace quillvane {
 namespace {
@@ -135,18 +135,16 @@ std::string Perl(const TempDir& dir, std::vector<Case> batch) {
 // The scriptlets become methods whose `out` is a PrintWriter, as a servlet's is;
 // the container ends a scriptlet at the first "%>".
 std::string Java(const TempDir& dir, std::vector<Case> batch) {
-    std::string source = "import java.io.*;\npublic class Cases {\n", main;
+    std::string source = "import java.io.*;\npublic class Cases {\n", calls;
     for (std::size_t i = 0; i < batch.size(); ++i) {
-        const std::string& code = batch[i].program;
-        source += "static void case" + std::to_string(i) + "(PrintWriter out) {\n" +
-                  code.substr(2, code.find("%>", 2) - 2) + "\n}\n";
-        main += "case" + std::to_string(i) + "(out); out.print('\\u001e');\n";
+        const std::string &code = batch[i].program, name = "case" + std::to_string(i);
+        source += "static void " + name + "(PrintWriter out) {\n" + code.substr(2, code.find("%>", 2) - 2) +
+                  "\n}\n";
+        calls += name + "(out); out.print('\\u001e');\n";
     }
-    dir.Write("Cases.java",
-              source +
-                  "public static void main(String[] a) throws Exception {\n"
-                  "PrintWriter out = new PrintWriter(new OutputStreamWriter(System.out, \"UTF-8\"));\n" +
-                  main + "out.flush();\n}\n}\n");
+    dir.Write("Cases.java", source + R"(public static void main(String[] a) throws Exception {
+PrintWriter out = new PrintWriter(new OutputStreamWriter(System.out, "UTF-8"));
+)" + calls + "out.flush();\n}\n}\n");
     return "javac -encoding UTF-8 -nowarn -d . Cases.java && java -Xshare:auto -XX:TieredStopAtLevel=1 -cp . "
            "Cases";
 }
@@ -155,19 +153,19 @@ std::string Java(const TempDir& dir, std::vector<Case> batch) {
 // script element that ends early, or a literal that reads otherwise, prints
 // something else. The text comes back percent-encoded through the page's DOM.
 std::string Chromium(const TempDir& dir, std::vector<Case> batch) {
-    std::string page =
-        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><script>\nvar cases = [], text;\n"
-        "document.writeln = function (s) { text.push(s + '\\n'); };\n</script></head><body>\n";
+    std::string page = R"(<!DOCTYPE html><html><head><meta charset="utf-8"><script>
+var cases = [], text;
+document.writeln = function (s) { text.push(s + '\n'); };
+</script></head><body>
+)";
     for (const Case& c : batch)
         page += "<script>cases.push(text = []);</script>\n" + c.program + "\n";
-    dir.Write("page.html",
-              page + "<pre id=\"out\"></pre><script>document.getElementById('out').textContent = "
-                     "encodeURIComponent(cases.map(function (c) { return c.join('') + '\\x1e'; }).join(''));"
-                     "</script>\n</body></html>\n");
-    return "chromium --headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking "
-           "--disable-component-update --disable-sync --user-data-dir=\"$PWD/profile\" --dump-dom "
-           "\"file://$PWD/page.html\" | "
-           "perl -0ne 'print s/%(..)/chr hex $1/ger for /<pre id=\"out\">(.*)<\\/pre>/s'";
+    dir.Write("page.html", page + R"(<pre id="out"></pre><script>
+document.getElementById('out').textContent = encodeURIComponent(cases.map(c => c.join('') + '\x1e').join(''));
+</script></body></html>)");
+    return R"(chromium --headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking \
+  --disable-component-update --disable-sync --user-data-dir="$PWD/profile" --dump-dom "file://$PWD/page.html" |
+  perl -0ne 'print s/%(..)/chr hex $1/ger for /<pre id="out">(.*)<\/pre>/s')";
 }
 
 // ---- Cases.
@@ -193,11 +191,8 @@ std::string Text(std::mt19937& random, const std::vector<std::string>& pieces) {
 struct Language {
     const char* name;
     std::vector<std::string_view> codes; // the conversion targets that write it
-    // The pieces ("|" between them) that inputs draw from besides plain characters:
-    // what the targets take literally, and in exact mode more.
-    std::string pieces, exactPieces;
-    // Pieces that print otherwise: blocks, rewritten characters. Also drawn from.
-    Replacements printedAs, exactPrintedAs;
+    std::string pieces;                  // drawn from besides plain characters, "|" between them
+    Replacements blocks;                 // embedded blocks, drawn from too, and what they print
     // Per line, each line is followed by lineEnd; as one statement, the lines are
     // joined by joint and followed by singleEnd.
     const char *lineEnd, *joint, *singleEnd;
@@ -205,51 +200,43 @@ struct Language {
     std::vector<Case> (*snippets)();
 };
 
-std::vector<std::string> Pieces(const std::string& pieces, const Replacements& printedAs) {
-    std::vector<std::string> all = {"\u00e9", "\u20ac", "\u65e5\u672c", "\u00a0", "\u00df"};
-    for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1)
-        all.push_back(pieces.substr(start, (end = pieces.find('|', start)) - start));
-    for (const auto& [piece, printed] : printedAs)
-        all.push_back(piece);
-    return all;
-}
-
-// The text gets a final line break and loses its tabs and its empty lines (but a
-// leading one) as asked; each line left prints, its pieces replaced leftmost first.
+// The text loses its tabs and its empty lines (but a leading one) as asked; its
+// blocks print their values and each line break prints as the statements join lines.
 std::string Printed(const Language& language, std::string text, const ConversionFlags& flags) {
-    const Replacements& printedAs = flags.exact ? language.exactPrintedAs : language.printedAs;
     if (!flags.preserveTabs)
         std::erase(text, '\t');
-    text += "\r\n";
-    std::string printed;
-    for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        if (!flags.preserveEmptyLines && start != 0 && end == start)
-            continue;
-        printed += flags.singleStatement && start != 0 ? language.joint : "";
-        for (std::size_t i = start; i < end;) {
-            const auto hit = std::find_if(printedAs.begin(), printedAs.end(), [&](const auto& r) {
-                return text.compare(i, r.first.size(), r.first) == 0;
-            });
-            printed += hit == printedAs.end() ? text.substr(i, 1) : hit->second;
-            i += hit == printedAs.end() ? 1 : hit->first.size();
-        }
-        printed += flags.singleStatement ? "" : language.lineEnd;
+    if (!flags.preserveEmptyLines) { // a run of line breaks is one, the final one included
+        text = std::regex_replace(text + "\r\n", std::regex("(\r\n)+"), "\r\n");
+        text.resize(text.size() - 2);
     }
-    return flags.singleStatement ? printed + language.singleEnd : printed;
+    Replacements rules = language.blocks;
+    rules.emplace_back("\r\n", flags.singleStatement ? language.joint : language.lineEnd);
+    std::string printed;
+    for (std::size_t i = 0; i < text.size();) { // leftmost first
+        const auto hit = std::find_if(rules.begin(), rules.end(), [&](const auto& r) {
+            return text.compare(i, r.first.size(), r.first) == 0;
+        });
+        printed += hit == rules.end() ? text.substr(i, 1) : hit->second;
+        i += hit == rules.end() ? 1 : hit->first.size();
+    }
+    return printed + (flags.singleStatement ? language.singleEnd : language.lineEnd);
 }
 
-// Every flag combination in both modes, the targets taking turns; a seed gives the
-// same inputs everywhere.
-std::vector<Case> Conversions(const Language& language) {
+// Exact conversions with every flag combination, the targets taking turns, and the
+// row's snippets.
+std::vector<Case> Cases(const Language& language) {
+    std::vector<std::string> pieces = {"\u00e9", "\u20ac", "\u65e5\u672c", "\u00a0", "\u00df"};
+    for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1)
+        pieces.push_back(language.pieces.substr(start, (end = language.pieces.find('|', start)) - start));
+    for (const auto& [block, value] : language.blocks)
+        pieces.push_back(block);
     std::mt19937 random(2026);
-    const std::vector<std::string> pieces[] = {Pieces(language.pieces, language.printedAs),
-                                               Pieces(language.exactPieces, language.exactPrintedAs)};
-    std::vector<Case> cases;
-    for (int i = 0; i < 512; ++i) {
-        const ConversionFlags flags{bool(i & 1), bool(i & 2), bool(i & 4), bool(i & 8)};
-        const std::string_view code = language.codes[i / 16 % language.codes.size()];
-        const std::string input = Text(random, pieces[flags.exact]);
-        cases.push_back({std::string(code) + ", flags " + std::to_string(i % 16) + ", input \"" +
+    std::vector<Case> cases = language.snippets != nullptr ? language.snippets() : std::vector<Case>{};
+    for (int i = 0; i < 320; ++i) {
+        const ConversionFlags flags{bool(i & 1), bool(i & 2), bool(i & 4), true};
+        const std::string_view code = language.codes[i / 8 % language.codes.size()];
+        const std::string input = Text(random, pieces);
+        cases.push_back({std::string(code) + ", flags " + std::to_string(i % 8) + ", input \"" +
                              testing::Visible(input) + "\"",
                          *ConvertForLanguage(code, input, flags), Printed(language, input, flags)});
     }
@@ -257,7 +244,7 @@ std::vector<Case> Conversions(const Language& language) {
 }
 
 // Snippets reading a request variable that is present, empty, "0", in another
-// collection only, or absent (see the PHP driver); each prints what it assigned.
+// collection only, or absent (see the PHP program); each prints what it assigned.
 std::vector<Case> PhpSnippets() {
     const std::array<std::string, 4> rows[] = {
         // superglobal, test, name, printed
@@ -293,43 +280,23 @@ std::vector<Case> AspSnippets() {
     return cases;
 }
 
-const Replacements kAspBlocks = {{"<%= x %>", "X1"},       {"<%=Name%>", kName}, {"<%=  n %>", "42"},
-                                 {"<%= x & n %>", "X142"}, {"<%=%>", ""},        {"<%= %>", ""}};
-const Replacements kPhpBlocks = {{"<? $x ?>", "X1"},      {"<?$name?>", kName}, {"<?  $n ?>", "42"},
-                                 {"<? $x.$n ?>", "X142"}, {"<? ?>", ""},        {"<?\?>", ""}};
-Replacements Plus(Replacements first, const Replacements& then) {
-    first.insert(first.end(), then.begin(), then.end());
-    return first;
-}
-// What some target reads in a literal or around it; the exact mode prints it all as it stands.
+// clang-format off
+// What some target reads in a literal or around it; the exact mode prints it all as
+// it stands. ASP and PHP open blocks only in whole ones (a stray "<?" or "<%=" would
+// take the next closing on its line).
 const std::string kExact =
     "\\|\\n|\\u0022|$|$x|{$x}|@|@x|\"|</script>|<!--|-->|<script>|<SCRIPT|%>|?>|\r|\n|\u2028|\u2029";
-
-// clang-format off
 const Language kLanguages[] = {
-    // ASP turns " into an apostrophe. No lone CR or LF (a VBScript string cannot span
-    // lines), no "%" outside the blocks (a "%>" would end the script). In exact mode,
-    // blocks open only in whole ones (a stray "<%=" would take the next closing).
-    {"Asp", {"ASP"}, "<|>|&|?|$|@|\\|<b>|</b>|<? x ?>", kExact + "|<% If a %>",
-     Plus({{"\"", "'"}}, kAspBlocks), Plus(kAspBlocks, {{"<% = n %>", "42"}, {"<%= \"q\" & x %>", "qX1"}}),
+    {"Asp", {"ASP"}, kExact + "|<% If a %>", {{"<%= x %>", "X1"}, {"<%=Name%>", kName}, {"<%=  n %>", "42"},
+        {"<%= x & n %>", "X142"}, {"<%=%>", ""}, {"<%= %>", ""}, {"<% = n %>", "42"}, {"<%= \"q\" & x %>", "qX1"}},
      "\r\n", "\r\n", "", Asp, AspSnippets},
-    // No backslash and no dollar sign, which a double-quoted string reads; "?" only
-    // inside the blocks, so that every block is one the converter splices.
-    {"Php", {"PHPECHO", "PHPPRINT"}, "<|>|&|%|@|<b>|</b>|\r|\n|\r\t\n|<%= y %>", kExact,
-     kPhpBlocks, Plus(kPhpBlocks, {{"<?= $x ?>", "X1"}}), " \n", "", "", Php, PhpSnippets},
-    // No backslash, dollar or at sign, which a double-quoted Perl string reads. A CR
-    // and an LF with tabs between them are a line break once the tabs are gone.
-    {"Perl", {"Perl"}, "<|>|&|%|?|<? x ?>|<%= y %>|<b>|\r|\n|\r\t\n", kExact + "|<%= x %>|<? x ?>|%h|@{[1]}",
-     {}, {}, "\n", "", "", Perl, nullptr},
-    // No backslash (Java reads \u even outside strings), no lone CR or LF, no "%>".
-    {"Jsp", {"JSP"}, "<|>|&|$|@|?|<? x ?>|<b>|</b>|\u2028", kExact + "|<%= x %>|<%", {}, {},
-     "\n", "", "\n", Java, nullptr},
-    // No backslash, no lone CR or LF, no "<" outside whole tags (a tag left open,
-    // "<script" or "<!--" would swallow the rest of the page).
-    {"JavaScript", {"JavaScript"},
-     "<b>|</b>|<i>|</i>|<span class='k'>|</span>|<br>|<p>|</p>|<a href='#x'>|</a>|<img alt='q'>|&amp;|"
-     "&lt;|&copy;|&#65;|&#x263A;|a < b|<!-- note -->|<% x %>|<? x ?>|$|@|%|?|&|>|\u2028",
-     kExact + "|${x}|`|<S|</|<s|" + std::string(1, '\0'), {}, {}, "\n", "", "\n", Chromium, nullptr},
+    {"Php", {"PHPECHO", "PHPPRINT"}, kExact, {{"<? $x ?>", "X1"}, {"<?$name?>", kName}, {"<?  $n ?>", "42"},
+        {"<? $x.$n ?>", "X142"}, {"<? ?>", ""}, {"<?\?>", ""}, {"<?= $x ?>", "X1"}},
+     " \n", "", "", Php, PhpSnippets},
+    {"Perl", {"Perl"}, kExact + "|<%= x %>|<? x ?>|%h|@{[1]}", {}, "\n", "", "", Perl, nullptr},
+    {"Jsp", {"JSP"}, kExact + "|<%= x %>|<%", {}, "\n", "", "\n", Java, nullptr},
+    {"JavaScript", {"JavaScript"}, kExact + "|${x}|`|<S|</|<s|" + std::string(1, '\0'), {}, "\n", "", "\n",
+     Chromium, nullptr},
 };
 // clang-format on
 
@@ -339,32 +306,26 @@ void PrintTo(const Language& language, std::ostream* out) {
 }
 
 TEST_P(RoundTrip, PrintsWhatTheGeneratorsPromise) {
-    const Language& language = GetParam();
-    std::vector<Case> cases = Conversions(language);
-    for (Case& c : language.snippets != nullptr ? language.snippets() : std::vector<Case>{})
-        cases.push_back(std::move(c));
+    const std::vector<Case> cases = Cases(GetParam());
     TempDir dir;
-    dir.Write("run.sh", language.program(dir, cases));
-    const int status = std::system(
-        ("cd '" + dir.Path().string() + "' && timeout -k 5 240 sh run.sh </dev/null >run.out 2>run.err")
-            .c_str());
-    const std::string output = dir.Read("run.out");
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << dir.Read("run.err").substr(0, 3000);
+    dir.Write("run.sh", GetParam().program(dir, cases));
+    const std::string run =
+        "cd '" + dir.Path().string() + "' && timeout -k 5 240 sh run.sh </dev/null >out 2>err";
+    EXPECT_EQ(std::system(run.c_str()), 0) << dir.Read("err").substr(0, 3000);
     std::vector<std::string> printed;
+    const std::string output = dir.Read("out");
     for (std::size_t start = 0, end; (end = output.find('\x1e', start)) != std::string::npos; start = end + 1)
         printed.push_back(output.substr(start, end - start));
     EXPECT_EQ(printed.size(), cases.size()) << "the program printed a different number of cases";
-    int differing = 0;
-    for (std::size_t i = 0; i < std::min(cases.size(), printed.size()); ++i)
-        if (printed[i] != cases[i].expected && ++differing <= 10)
+    for (std::size_t i = 0, shown = 0; i < std::min(cases.size(), printed.size()) && shown < 10; ++i)
+        if (printed[i] != cases[i].expected && ++shown)
             ADD_FAILURE() << "case " << i << ", " << cases[i].about << "\n  program:  \""
                           << testing::Visible(cases[i].program) << "\"\n  expected: \""
                           << testing::Visible(cases[i].expected) << "\"\n  printed:  \""
                           << testing::Visible(printed[i]) << "\"";
-    EXPECT_EQ(differing, 0) << "cases printed something else (the first 10 shown)";
     if (HasFailure()) {
         dir.Keep();
-        std::cerr << "the batch is kept in " << dir.Path() << "\n";
+        std::cerr << "the batch is kept in " << dir.Path() << " (at most 10 differing cases shown)\n";
     }
 }
 

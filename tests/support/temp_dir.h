@@ -14,11 +14,11 @@ namespace quillvane::testing {
 
 class TempDir {
 public:
+    // No "." in the name: the load command treats a dotless path specially. Open to an
+    // unprivileged child process that a test may start; throws without a folder.
     TempDir() {
-        // No "." in the name: the load command treats a dotless path specially.
         std::string name = (std::filesystem::temp_directory_path() / "quillvane-XXXXXX").string();
         path_ = ::mkdtemp(name.data()) != nullptr ? name : "";
-        // Open to an unprivileged child process that a test may start; throws without a folder.
         std::filesystem::permissions(path_, std::filesystem::perms(0755));
     }
     ~TempDir() {
