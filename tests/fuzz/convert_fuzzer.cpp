@@ -14,8 +14,7 @@
 using namespace quillvane;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-    // The transcription slows down quadratically; a few KiB show all it can.
-    if (size > 8192)
+    if (size > 8192) // the transcription slows down quadratically; a few KiB show all it can
         return 0;
     FuzzedDataProvider data(bytes, size);
     const std::size_t target = data.ConsumeIntegralInRange<std::size_t>(0, kConversionTargets.size() - 1);
@@ -26,15 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::string text = data.ConsumeRemainingBytesAsString();
     const std::string engine = kConversionTargets[target].convert(text, keyword, single, empty, tabs);
     const std::string expected = reference::kByTarget[target](text, keyword, single, empty, tabs);
-    if (engine == expected)
-        return 0;
-    const auto at = static_cast<std::size_t>(
-        std::mismatch(engine.begin(), engine.end(), expected.begin(), expected.end()).first - engine.begin());
-    const std::size_t from = at > 40 ? at - 40 : 0;
-    std::fprintf(stderr,
-                 "%s: the engine differs from the transcription at byte %zu; from byte %zu:\n%s\n%s\n",
-                 kConversionTargets[target].languageCode.data(), at, from,
-                 testing::Visible(std::string_view(engine).substr(from, 80)).c_str(),
-                 testing::Visible(std::string_view(expected).substr(from, 80)).c_str());
-    std::abort();
+    if (engine != expected) {
+        const auto at = std::mismatch(engine.begin(), engine.end(), expected.begin(), expected.end()).first;
+        const std::size_t from = std::max<std::ptrdiff_t>(at - engine.begin() - 40, 0);
+        std::fprintf(stderr, "%s: the engine differs from the transcription; from byte %zu:\n%s\n%s\n",
+                     kConversionTargets[target].languageCode.data(), from,
+                     testing::Visible(engine.substr(from, 80)).c_str(),
+                     testing::Visible(expected.substr(from, 80)).c_str());
+        std::abort();
+    }
+    return 0;
 }

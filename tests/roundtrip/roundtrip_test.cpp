@@ -12,8 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <iostream>
 #include <map>
 #include <random>
 #include <regex>
@@ -52,8 +50,7 @@ function request_form($k) { return $_POST[$k] ?? ''; }
 function request($k) { return $_GET[$k] ?? $_POST[$k] ?? $_COOKIE[$k] ?? ''; }
 function len($s) { return strlen($s); }
 function run($code, $name) {
-    $x = 'X1';
-    $n = 42;
+    $x = 'X1'; $n = 42;
     try { eval('?>' . $code); } catch (Throwable $e) { echo '[', get_class($e), ': ', $e->getMessage(), ']'; }
     echo "\x1e";
 }
@@ -102,22 +99,15 @@ std::string VbScriptAsPhp(const std::string& script) {
     return php + ";\n";
 }
 
-// The server ends a script block at the first "%>", whatever the script means.
-std::string AspAsPhp(const std::string& page) {
-    std::string php = "<?php\n";
-    std::size_t at = 0;
-    for (std::size_t open; (open = page.find("<%", at)) != std::string::npos; at += 2) {
-        php += "echo " + PhpString(page.substr(at, open - at)) + ";\n";
-        if ((at = page.find("%>", open + 2)) == std::string::npos)
-            return php + "\x01"; // a block without its end
-        php += VbScriptAsPhp(page.substr(open + 2, at - open - 2));
-    }
-    return php + "echo " + PhpString(page.substr(at)) + ";";
-}
-
+// Every page here must be one script block, and the server ends a block at the first
+// "%>", whatever the script means; else the page prints a byte that no case prints.
 std::string Asp(const TempDir& dir, std::vector<Case> batch) {
-    for (Case& c : batch)
-        c.program = AspAsPhp(c.program);
+    for (Case& c : batch) {
+        const std::size_t end = c.program.find("%>");
+        c.program = c.program.starts_with("<%") && end == c.program.size() - 2
+                        ? "<?php\n" + VbScriptAsPhp(c.program.substr(2, end - 2))
+                        : "\x01";
+    }
     return Php(dir, batch);
 }
 
@@ -197,7 +187,7 @@ struct Language {
     // joined by joint and followed by singleEnd.
     const char *lineEnd, *joint, *singleEnd;
     std::string (*program)(const TempDir& dir, std::vector<Case> batch);
-    std::vector<Case> (*snippets)();
+    std::vector<Case> snippets;
 };
 
 // The text loses its tabs and its empty lines (but a leading one) as asked; its
@@ -225,13 +215,13 @@ std::string Printed(const Language& language, std::string text, const Conversion
 // Exact conversions with every flag combination, the targets taking turns, and the
 // row's snippets.
 std::vector<Case> Cases(const Language& language) {
-    std::vector<std::string> pieces = {"\u00e9", "\u20ac", "\u65e5\u672c", "\u00a0", "\u00df"};
+    std::vector<std::string> pieces;
     for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1)
         pieces.push_back(language.pieces.substr(start, (end = language.pieces.find('|', start)) - start));
     for (const auto& [block, value] : language.blocks)
         pieces.push_back(block);
     std::mt19937 random(2026);
-    std::vector<Case> cases = language.snippets != nullptr ? language.snippets() : std::vector<Case>{};
+    std::vector<Case> cases = language.snippets;
     for (int i = 0; i < 320; ++i) {
         const ConversionFlags flags{bool(i & 1), bool(i & 2), bool(i & 4), true};
         const std::string_view code = language.codes[i / 8 % language.codes.size()];
@@ -243,60 +233,47 @@ std::vector<Case> Cases(const Language& language) {
     return cases;
 }
 
-// Snippets reading a request variable that is present, empty, "0", in another
-// collection only, or absent (see the PHP program); each prints what it assigned.
-std::vector<Case> PhpSnippets() {
-    const std::array<std::string, 4> rows[] = {
-        // superglobal, test, name, printed
-        {"GET", "isset", "id", "v\u00e9 1"}, {"GET", "isset", "blank", ""},
-        {"GET", "empty", "blank", "d"},      {"GET", "empty", "zero", "d"},
-        {"POST", "isset", "absent", "d"},    {"POST", "empty", "id", "posted"},
-        {"COOKIE", "isset", "\u65e5", "ja"}, {"COOKIE", "empty", "id", "d"}};
-    std::vector<Case> cases;
-    for (const auto& [global, test, name, printed] : rows)
-        cases.push_back({global + " " + test + " " + name,
-                         "<?php\n" + RequestSnippetPHP(name, "v", global, "d", test) + "\necho $v;",
-                         printed});
-    return cases;
+// Snippets that read a request variable (the PHP program holds the request) into v,
+// with "d" as the default, and print v.
+Case PhpSnippet(std::string global, std::string test, std::string name, std::string printed) {
+    return {global + " " + test + " " + name,
+            "<?php\n" + RequestSnippetPHP(name, "v", global, "d", test) + "\necho $v;", printed};
 }
-
-std::vector<Case> AspSnippets() {
-    const std::tuple<std::string, std::string, bool, bool, std::string> rows[] = {
-        // object, name, declare, check the length, printed
-        {"Request", "id", true, false, "v\u00e9 1"},
-        {"Request", "\u65e5", false, true, "ja"},
-        {"Request", "absent", false, false, ""},
-        {"Request", "user name", true, true, "Ann"},
-        {"Request.Form", "blank", false, true, "d"},
-        {"Request.Form", "id", true, true, "posted"},
-        {"Request.QueryString", "zero", true, true, "0"},
-        {"Request.QueryString", "user name", false, true, "d"}};
-    std::vector<Case> cases;
-    for (const auto& [object, name, declare, checkLength, printed] : rows)
-        cases.push_back({object + " " + name,
-                         "<%\r\n" + RequestSnippetASP(name, "v", object, "d", declare, checkLength) +
-                             "\r\nResponse.Write v\r\n%>",
-                         printed});
-    return cases;
+Case AspSnippet(std::string object, std::string name, bool declare, bool checkLength, std::string printed) {
+    return {object + " " + name,
+            "<%\r\n" + RequestSnippetASP(name, "v", object, "d", declare, checkLength) +
+                "\r\nResponse.Write v\r\n%>",
+            printed};
 }
 
 // clang-format off
-// What some target reads in a literal or around it; the exact mode prints it all as
-// it stands. ASP and PHP open blocks only in whole ones (a stray "<?" or "<%=" would
+// What some target reads in a literal or around it, and characters of several bytes;
+// the exact mode prints it all as it stands. ASP and PHP open blocks only in whole ones (a stray "<?" or "<%=" would
 // take the next closing on its line).
 const std::string kExact =
-    "\\|\\n|\\u0022|$|$x|{$x}|@|@x|\"|</script>|<!--|-->|<script>|<SCRIPT|%>|?>|\r|\n|\u2028|\u2029";
+    "\\|\\n|\\u0022|$|$x|{$x}|@|@x|\"|</script>|<!--|-->|<script>|<SCRIPT|%>|?>|\r|\n|\u2028|\u2029|"
+    "\u00e9|\u20ac|\u65e5\u672c|\u00a0|\u00df";
 const Language kLanguages[] = {
     {"Asp", {"ASP"}, kExact + "|<% If a %>", {{"<%= x %>", "X1"}, {"<%=Name%>", kName}, {"<%=  n %>", "42"},
         {"<%= x & n %>", "X142"}, {"<%=%>", ""}, {"<%= %>", ""}, {"<% = n %>", "42"}, {"<%= \"q\" & x %>", "qX1"}},
-     "\r\n", "\r\n", "", Asp, AspSnippets},
+     "\r\n", "\r\n", "", Asp,
+     // Request variables present, empty, "0", in another collection only, absent.
+     {AspSnippet("Request", "id", true, false, "v\u00e9 1"), AspSnippet("Request", "\u65e5", false, true, "ja"),
+      AspSnippet("Request", "absent", false, false, ""), AspSnippet("Request", "user name", true, true, "Ann"),
+      AspSnippet("Request.Form", "blank", false, true, "d"), AspSnippet("Request.Form", "id", true, true, "posted"),
+      AspSnippet("Request.QueryString", "zero", true, true, "0"),
+      AspSnippet("Request.QueryString", "user name", false, true, "d")}},
     {"Php", {"PHPECHO", "PHPPRINT"}, kExact, {{"<? $x ?>", "X1"}, {"<?$name?>", kName}, {"<?  $n ?>", "42"},
         {"<? $x.$n ?>", "X142"}, {"<? ?>", ""}, {"<?\?>", ""}, {"<?= $x ?>", "X1"}},
-     " \n", "", "", Php, PhpSnippets},
-    {"Perl", {"Perl"}, kExact + "|<%= x %>|<? x ?>|%h|@{[1]}", {}, "\n", "", "", Perl, nullptr},
-    {"Jsp", {"JSP"}, kExact + "|<%= x %>|<%", {}, "\n", "", "\n", Java, nullptr},
+     " \n", "", "", Php,
+     {PhpSnippet("GET", "isset", "id", "v\u00e9 1"), PhpSnippet("GET", "isset", "blank", ""),
+      PhpSnippet("GET", "empty", "blank", "d"), PhpSnippet("GET", "empty", "zero", "d"),
+      PhpSnippet("POST", "isset", "absent", "d"), PhpSnippet("POST", "empty", "id", "posted"),
+      PhpSnippet("COOKIE", "isset", "\u65e5", "ja"), PhpSnippet("COOKIE", "empty", "id", "d")}},
+    {"Perl", {"Perl"}, kExact + "|<%= x %>|<? x ?>|%h|@{[1]}", {}, "\n", "", "", Perl, {}},
+    {"Jsp", {"JSP"}, kExact + "|<%= x %>|<%", {}, "\n", "", "\n", Java, {}},
     {"JavaScript", {"JavaScript"}, kExact + "|${x}|`|<S|</|<s|" + std::string(1, '\0'), {}, "\n", "", "\n",
-     Chromium, nullptr},
+     Chromium, {}},
 };
 // clang-format on
 
@@ -325,7 +302,7 @@ TEST_P(RoundTrip, PrintsWhatTheGeneratorsPromise) {
                           << testing::Visible(printed[i]) << "\"";
     if (HasFailure()) {
         dir.Keep();
-        std::cerr << "the batch is kept in " << dir.Path() << " (at most 10 differing cases shown)\n";
+        ADD_FAILURE() << "the batch is kept in " << dir.Path() << " (at most 10 differing cases shown)";
     }
 }
 
