@@ -45,10 +45,8 @@ std::string Php(const TempDir& dir, std::vector<Case> batch) {
 $_GET = ['id' => "v\u{e9} 1", 'blank' => '', 'zero' => '0'];
 $_POST = ['id' => 'posted', 'user name' => 'Ann', 'zero' => '0'];
 $_COOKIE = ["\u{65e5}" => 'ja', 'blank' => ''];
-function request_querystring($k) { return $_GET[$k] ?? ''; }
-function request_form($k) { return $_POST[$k] ?? ''; }
-function request($k) { return $_GET[$k] ?? $_POST[$k] ?? $_COOKIE[$k] ?? ''; }
-function len($s) { return strlen($s); }
+function request_querystring($k) { return $_GET[$k] ?? ''; } function request_form($k) { return $_POST[$k] ?? ''; }
+function request($k) { return $_GET[$k] ?? $_POST[$k] ?? $_COOKIE[$k] ?? ''; } function len($s) { return strlen($s); }
 function run($code, $name) {
     $x = 'X1'; $n = 42;
     try { eval('?>' . $code); } catch (Throwable $e) { echo '[', get_class($e), ': ', $e->getMessage(), ']'; }

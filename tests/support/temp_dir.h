@@ -22,8 +22,7 @@ public:
         std::filesystem::permissions(path_, std::filesystem::perms(0755));
     }
     ~TempDir() {
-        std::error_code ignored;
-        if (!keep_)
+        if (std::error_code ignored; !keep_)
             std::filesystem::remove_all(path_, ignored);
     }
     TempDir(const TempDir&) = delete;

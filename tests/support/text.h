@@ -9,12 +9,12 @@
 
 namespace quillvane::testing {
 
-// Joins lines with CR LF.
-inline std::string Lines(std::initializer_list<std::string> lines, bool endsWithBreak = false) {
+// Joins lines with CR LF; a last empty line makes the text end with a line break.
+inline std::string Lines(std::initializer_list<std::string> lines) {
     std::string out;
     for (const std::string& line : lines)
         out += (&line == lines.begin() ? "" : "\r\n") + line;
-    return endsWithBreak ? out + "\r\n" : out;
+    return out;
 }
 
 // The text with line breaks, tabs, backslashes and every byte outside printable
