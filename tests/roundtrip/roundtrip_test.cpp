@@ -1,8 +1,6 @@
-// The generated code, run: exact conversions must print any input as it stands, and
-// snippets must assign what their request holds. A row per language says which
-// targets write it, how their statements print the input's lines, and how a batch
-// becomes one program for its interpreter, which runs once per batch. The window's
-// conversions are held to the transcription by the differential test instead.
+// The generated code, run once per language and batch: exact conversions must print
+// any input as it stands, snippets must assign what the request holds. (The window's
+// conversions are held to the transcription by the differential test instead.)
 
 #include "convert/targets.h"
 #include "querystring/snippets.h"
@@ -26,35 +24,30 @@ struct Case {
     std::string about, program, expected;
 };
 
-const std::string kName = "Ann \"Q\" 'R' <b>\u00e9"; // read by the embedded blocks
-
 std::string PhpString(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text)
-        (quoted += c == '\'' || c == '\\' ? "\\" : "") += c;
-    return quoted + "'";
+    return "'" + std::regex_replace(text, std::regex(R"(['\\])"), "\\$&") + "'";
 }
 
 // ---- Programs: each writes its batch into the folder and returns the shell script
 // that prints what every case printed, each followed by the byte 1E.
 
-// Each case runs on its own, in a scope where the embedded blocks' variables are
-// set; notices and warnings go into the output, so that they fail their case.
+// Each case runs on its own where the blocks' variables are set; notices and
+// warnings go into the output, so that they fail their case.
 std::string Php(const TempDir& dir, std::vector<Case> batch) {
-    std::string program = "<?php\n$name = " + PhpString(kName) + R"(;
+    std::string program = R"(<?php
 $_GET = ['id' => "v\u{e9} 1", 'blank' => '', 'zero' => '0'];
 $_POST = ['id' => 'posted', 'user name' => 'Ann', 'zero' => '0'];
 $_COOKIE = ["\u{65e5}" => 'ja', 'blank' => ''];
 function request_querystring($k) { return $_GET[$k] ?? ''; } function request_form($k) { return $_POST[$k] ?? ''; }
 function request($k) { return $_GET[$k] ?? $_POST[$k] ?? $_COOKIE[$k] ?? ''; } function len($s) { return strlen($s); }
-function run($code, $name) {
-    $x = 'X1'; $n = 42;
+function run($code) {
+    $x = 'X1'; $n = 42; $name = 'Ann';
     try { eval('?>' . $code); } catch (Throwable $e) { echo '[', get_class($e), ': ', $e->getMessage(), ']'; }
     echo "\x1e";
 }
 )";
     for (const Case& c : batch)
-        program += "run(<<<'END_OF_CASE'\n" + c.program + "\nEND_OF_CASE, $name);\n";
+        program += "run(<<<'END_OF_CASE'\n" + c.program + "\nEND_OF_CASE);\n";
     dir.Write("cases.php", program);
     return "php -d display_errors=stdout -d error_reporting=-1 -d html_errors=0 cases.php";
 }
@@ -137,9 +130,8 @@ PrintWriter out = new PrintWriter(new OutputStreamWriter(System.out, "UTF-8"));
            "Cases";
 }
 
-// The scripts run in a page whose document.writeln keeps what each case printed; a
-// script element that ends early, or a literal that reads otherwise, prints
-// something else. The text comes back percent-encoded through the page's DOM.
+// document.writeln keeps what each script printed, so that a script element that ends
+// early shows; the text comes back percent-encoded through the page's DOM.
 std::string Chromium(const TempDir& dir, std::vector<Case> batch) {
     std::string page = R"(<!DOCTYPE html><html><head><meta charset="utf-8"><script>
 var cases = [], text;
@@ -178,12 +170,10 @@ std::string Text(std::mt19937& random, const std::vector<std::string>& pieces) {
 
 struct Language {
     const char* name;
-    std::vector<std::string_view> codes; // the conversion targets that write it
-    std::string pieces;                  // drawn from besides plain characters, "|" between them
-    Replacements blocks;                 // embedded blocks, drawn from too, and what they print
-    // Per line, each line is followed by lineEnd; as one statement, the lines are
-    // joined by joint and followed by singleEnd.
-    const char *lineEnd, *joint, *singleEnd;
+    std::vector<std::string_view> codes;     // the conversion targets that write it
+    std::string pieces;                      // drawn from besides plain characters, "|" between them
+    Replacements blocks;                     // embedded blocks, drawn from too, and what they print
+    const char *lineEnd, *joint, *singleEnd; // per line: line lineEnd; else lines joined, singleEnd
     std::string (*program)(const TempDir& dir, std::vector<Case> batch);
     std::vector<Case> snippets;
 };
@@ -201,17 +191,16 @@ std::string Printed(const Language& language, std::string text, const Conversion
     rules.emplace_back("\r\n", flags.singleStatement ? language.joint : language.lineEnd);
     std::string printed;
     for (std::size_t i = 0; i < text.size();) { // leftmost first
-        const auto hit = std::find_if(rules.begin(), rules.end(), [&](const auto& r) {
-            return text.compare(i, r.first.size(), r.first) == 0;
-        });
+        auto hit = rules.begin();
+        while (hit != rules.end() && text.compare(i, hit->first.size(), hit->first) != 0)
+            ++hit;
         printed += hit == rules.end() ? text.substr(i, 1) : hit->second;
         i += hit == rules.end() ? 1 : hit->first.size();
     }
     return printed + (flags.singleStatement ? language.singleEnd : language.lineEnd);
 }
 
-// Exact conversions with every flag combination, the targets taking turns, and the
-// row's snippets.
+// The row's snippets, and exact conversions with every flag combination and target.
 std::vector<Case> Cases(const Language& language) {
     std::vector<std::string> pieces;
     for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1)
@@ -244,15 +233,15 @@ Case AspSnippet(std::string object, std::string name, bool declare, bool checkLe
             printed};
 }
 
+// What some target reads in a literal or around it, and characters of several bytes:
+// the exact mode prints them as they stand. Blocks come whole (a stray "<%=" or "<?"
+// would take the next closing on its line).
 // clang-format off
-// What some target reads in a literal or around it, and characters of several bytes;
-// the exact mode prints it all as it stands. ASP and PHP open blocks only in whole ones (a stray "<?" or "<%=" would
-// take the next closing on its line).
 const std::string kExact =
     "\\|\\n|\\u0022|$|$x|{$x}|@|@x|\"|</script>|<!--|-->|<script>|<SCRIPT|%>|?>|\r|\n|\u2028|\u2029|"
     "\u00e9|\u20ac|\u65e5\u672c|\u00a0|\u00df";
 const Language kLanguages[] = {
-    {"Asp", {"ASP"}, kExact + "|<% If a %>", {{"<%= x %>", "X1"}, {"<%=Name%>", kName}, {"<%=  n %>", "42"},
+    {"Asp", {"ASP"}, kExact + "|<% If a %>", {{"<%= x %>", "X1"}, {"<%=Name%>", "Ann"}, {"<%=  n %>", "42"},
         {"<%= x & n %>", "X142"}, {"<%=%>", ""}, {"<%= %>", ""}, {"<% = n %>", "42"}, {"<%= \"q\" & x %>", "qX1"}},
      "\r\n", "\r\n", "", Asp,
      // Request variables present, empty, "0", in another collection only, absent.
@@ -261,7 +250,7 @@ const Language kLanguages[] = {
       AspSnippet("Request.Form", "blank", false, true, "d"), AspSnippet("Request.Form", "id", true, true, "posted"),
       AspSnippet("Request.QueryString", "zero", true, true, "0"),
       AspSnippet("Request.QueryString", "user name", false, true, "d")}},
-    {"Php", {"PHPECHO", "PHPPRINT"}, kExact, {{"<? $x ?>", "X1"}, {"<?$name?>", kName}, {"<?  $n ?>", "42"},
+    {"Php", {"PHPECHO", "PHPPRINT"}, kExact, {{"<? $x ?>", "X1"}, {"<?$name?>", "Ann"}, {"<?  $n ?>", "42"},
         {"<? $x.$n ?>", "X142"}, {"<? ?>", ""}, {"<?\?>", ""}, {"<?= $x ?>", "X1"}},
      " \n", "", "", Php,
      {PhpSnippet("GET", "isset", "id", "v\u00e9 1"), PhpSnippet("GET", "isset", "blank", ""),
@@ -284,9 +273,9 @@ TEST_P(RoundTrip, PrintsWhatTheGeneratorsPromise) {
     const std::vector<Case> cases = Cases(GetParam());
     TempDir dir;
     dir.Write("run.sh", GetParam().program(dir, cases));
-    const std::string run =
+    const std::string cmd =
         "cd '" + dir.Path().string() + "' && timeout -k 5 240 sh run.sh </dev/null >out 2>err";
-    EXPECT_EQ(std::system(run.c_str()), 0) << dir.Read("err").substr(0, 3000);
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << dir.Read("err").substr(0, 3000);
     std::vector<std::string> printed;
     const std::string output = dir.Read("out");
     for (std::size_t start = 0, end; (end = output.find('\x1e', start)) != std::string::npos; start = end + 1)

@@ -1,7 +1,7 @@
 #pragma once
 
-// A fresh private folder under the system's temporary folder for tests that work
-// on real files, removed afterwards unless kept for a look after a failure.
+// A fresh private folder for tests that work on real files, removed afterwards
+// unless kept for a look after a failure.
 
 #include <filesystem>
 #include <fstream>
