@@ -1,7 +1,6 @@
-// The conversion command on worked examples: every target with its keyword and
-// each flag, embedded blocks, the exact mode's escapes that the round trips cannot
-// tell (what browsers forgive, blocks outside its promise), codes that name nothing.
-// The differential test holds the engine to the transcription everywhere else.
+// Worked examples of the conversion command: each target with its keyword, each flag,
+// blocks, exact escapes that the round trips cannot tell (what browsers forgive,
+// blocks outside its promise), codes that name nothing.
 
 #include "convert/targets.h"
 #include "tests/support/text.h"

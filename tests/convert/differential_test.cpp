@@ -1,6 +1,5 @@
-// The engine against the literal transcription, on texts built from the characters
-// and markers the rules react to, and on long regular shapes (deep nesting, blocks
-// that keep forming new markers as blank ones go) that random text rarely reaches.
+// The engine against the literal transcription, on texts built from what the rules
+// react to, and on long regular shapes that random text rarely reaches.
 
 #include "convert/targets.h"
 #include "tests/convert/reference.h"

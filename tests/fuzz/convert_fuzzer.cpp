@@ -1,6 +1,5 @@
-// The engine against the literal transcription, for libFuzzer: the input picks the
-// target, the flags and the keyword, then gives the text. A difference aborts, so
-// that libFuzzer keeps the input.
+// The engine against the literal transcription: the input picks the target, flags and
+// keyword, then gives the text. A difference aborts, so that libFuzzer keeps the input.
 
 #include "convert/targets.h"
 #include "tests/convert/reference.h"

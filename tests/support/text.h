@@ -21,13 +21,10 @@ inline std::string Lines(std::initializer_list<std::string> lines) {
 // ASCII spelled out, so that a failure shows what differs.
 inline std::string Visible(std::string_view text) {
     std::string out;
-    for (const char c : text) {
-        char shown[5] = {c};
-        if (const std::size_t at = std::string_view("\r\n\t\\").find(c); at != std::string_view::npos)
-            std::snprintf(shown, sizeof shown, "\\%c", "rnt\\"[at]);
-        else if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) >= 127)
-            std::snprintf(shown, sizeof shown, "\\x%02x", static_cast<unsigned char>(c));
-        out += shown;
+    for (const unsigned char c : text) {
+        char shown[5];
+        std::snprintf(shown, sizeof shown, c < 32 || c >= 127 ? "\\x%02x" : "%c", c);
+        out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == '\t' ? "\\t" : c == '\\' ? "\\\\" : shown;
     }
     return out;
 }
