@@ -49,7 +49,7 @@ mkdir -p "$OUT/obj"
 
 # An object is rebuilt when its source or any header it may include is newer.
 NEWEST_HEADER=$ROOT/convert/converters.h
-for header in "$ROOT"/convert/*.h "$ROOT"/tests/convert/*.h; do
+for header in "$ROOT"/convert/*.h "$ROOT"/tests/convert/*.h "$ROOT"/tests/support/*.h; do
     if [[ $header -nt $NEWEST_HEADER ]]; then
         NEWEST_HEADER=$header
     fi

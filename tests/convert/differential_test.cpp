@@ -1,96 +1,55 @@
-// The engine against the literal reference, on inputs built from the characters
-// and marker strings that the rules react to.
+// The engine against the literal transcription, on texts built from what the rules
+// react to, and on long regular shapes that random text rarely reaches.
 
-#include "convert/converters.h"
-#include "tests/support/text.h"
+#include "convert/targets.h"
 #include "tests/convert/reference.h"
+#include "tests/support/text.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <random>
-#include <string>
-#include <vector>
 
 namespace quillvane {
 namespace {
 
-using testing::Visible;
-
-const std::array<std::string, 24> kAtoms{
-    "\r", "\n",  "\r\n", "\t", " ",  "\"",  "'",   "\\",  "<",   "%", "=",  "?",
-    ">",  "<%=", "%>",   "<?", "?>", "<% ", " %>", "<? ", " ?>", "a", "Zz", "\xC3\xA9\xE2\x82\xAC"};
-
-std::string RandomText(std::mt19937& rng, std::size_t maxAtoms) {
-    std::string text;
-    const std::size_t count = rng() % (maxAtoms + 1);
-    for (std::size_t i = 0; i < count; ++i)
-        text += kAtoms[rng() % kAtoms.size()];
-    return text;
-}
-
-const std::vector<std::string> kKeywords{"Echo",
-                                         "print",
-                                         "",
-                                         "document.writeln",
-                                         "\xC3\x89"
-                                         "cho",
-                                         std::string(300, 'k')};
-
-TEST(Differential, EngineMatchesReferenceOnGeneratedText) {
-    std::mt19937 rng(20261206);
-    for (int round = 0; round < 6000; ++round) {
-        const std::string text = RandomText(rng, round % 3 == 0 ? 120 : 25);
-        const std::string& kw = kKeywords[rng() % kKeywords.size()];
-        for (int flags = 0; flags < 8; ++flags) {
-            const bool single = flags & 1, empty = flags & 2, tabs = flags & 4;
-            SCOPED_TRACE("input \"" + Visible(text) + "\" keyword \"" + kw + "\" flags " +
-                         std::to_string(flags));
-            ASSERT_EQ(ConvertToASP(text, single, empty, tabs), reference::ASP(text, single, empty, tabs));
-            ASSERT_EQ(ConvertToPHP(text, kw, single, empty, tabs),
-                      reference::PHP(text, kw, single, empty, tabs));
-            ASSERT_EQ(ConvertToJavaScript(text, kw, single, empty, tabs),
-                      reference::JavaScript(text, kw, single, empty, tabs));
-            ASSERT_EQ(ConvertToJSP(text, kw, single, empty, tabs),
-                      reference::JSP(text, kw, single, empty, tabs));
-            ASSERT_EQ(ConvertToPerl(text, kw, single, empty, tabs),
-                      reference::Perl(text, kw, single, empty, tabs));
-        }
-    }
-}
-
-// Shapes that random text rarely reaches: deep nesting, long runs, blocks that
-// keep forming new markers as blank ones are deleted.
-TEST(Differential, EngineMatchesReferenceOnStructuredText) {
-    auto repeat = [](const std::string& s, int n) {
-        std::string out;
-        for (int i = 0; i < n; ++i)
-            out += s;
-        return out;
-    };
-    const std::vector<std::string> inputs{
-        repeat("<%=", 60) + repeat("%>", 60),
-        repeat("<?", 60) + repeat("?>", 60),
-        repeat("<%= x", 40) + repeat(" %>", 40),
-        repeat("<%= %>", 80),
-        repeat("<? ?>", 80),
-        repeat("<", 30) + repeat("<%= %>", 30) + repeat("%= a %>", 30),
-        repeat("<", 30) + repeat("<? ?>", 30) + repeat("? b ?>", 30),
-        repeat("%>", 20) + repeat("<%= y %>", 20),
-        repeat("<%=", 50),
-        repeat("\r\n", 100) + "x" + repeat("\r\n", 100),
-        repeat("\t\r\n", 50) + repeat(" \r\n", 50),
-        repeat("<%=\r\n%>", 30),
-        repeat("<%= a\r\n", 30) + repeat("b %>\r\n", 30),
-    };
-    for (const std::string& text : inputs) {
-        for (int flags = 0; flags < 8; ++flags) {
-            const bool single = flags & 1, empty = flags & 2, tabs = flags & 4;
-            SCOPED_TRACE("input \"" + Visible(text) + "\" flags " + std::to_string(flags));
-            ASSERT_EQ(ConvertToASP(text, single, empty, tabs), reference::ASP(text, single, empty, tabs));
-            ASSERT_EQ(ConvertToPHP(text, "Echo", single, empty, tabs),
-                      reference::PHP(text, "Echo", single, empty, tabs));
-        }
+TEST(Differential, EngineMatchesTheTranscription) {
+    const std::string atoms[] = {"\r", "\n",  "\r\n", "\t",  " ",   "\"",  "'",  "\\",
+                                 "<",  "%",   "=",    "?",   ">",   "<%=", "%>", "<?",
+                                 "?>", "<% ", " %>",  "<? ", " ?>", "a",   "Zz", "\u00e9\u20ac"};
+    const std::vector<std::vector<std::string>> shapes = {{"<%=", "%>"},
+                                                          {"<?", "?>"},
+                                                          {"<%= x", " %>"},
+                                                          {"<%= %>"},
+                                                          {"<? ?>"},
+                                                          {"<%="},
+                                                          {"%>", "<%= y %>"},
+                                                          {"<%=\r\n%>"},
+                                                          {"<%= a\r\n", "b %>\r\n"},
+                                                          {"\r\n", "x", "\r\n"},
+                                                          {"\t\r\n", " \r\n"},
+                                                          {"<", "<%= %>", "%= a %>"},
+                                                          {"<", "<? ?>", "? b ?>"}};
+    // Every cut follows the keyword's length in bytes.
+    const std::string keywords[] = {"", "\u00c9cho", std::string(300, 'k')};
+    std::mt19937 random(20261206);
+    for (std::size_t i = 0; i < shapes.size() + 1500; ++i) {
+        std::string text;
+        if (i < shapes.size())
+            for (const std::string& part : shapes[i])
+                for (int n = 0; n < 40; ++n)
+                    text += part;
+        else
+            for (std::size_t n = random() % (i % 3 == 0 ? 121 : 26); n > 0; --n)
+                text += atoms[random() % std::size(atoms)];
+        for (std::size_t t = 0; t < kConversionTargets.size(); ++t)
+            for (int flags = 0; flags < 8; ++flags) {
+                const std::string keyword =
+                    i % 2 == 0 ? std::string(kConversionTargets[t].printKeyword) : keywords[i / 2 % 3];
+                ASSERT_EQ(kConversionTargets[t].convert(text, keyword, flags & 1, flags & 2, flags & 4),
+                          reference::kByTarget[t](text, keyword, flags & 1, flags & 2, flags & 4))
+                    << kConversionTargets[t].languageCode << ", flags " << flags << ", keyword \"" << keyword
+                    << "\", text \"" << testing::Visible(text) << "\"";
+            }
     }
 }
 

@@ -11,19 +11,9 @@ namespace quillvane::reference {
 inline std::string Replace(const std::string& text, const std::string& from, const std::string& to) {
     std::string out;
     std::size_t pos = 0;
-    for (std::size_t hit = text.find(from); hit != std::string::npos; hit = text.find(from, pos)) {
-        out += text.substr(pos, hit - pos);
-        out += to;
-        pos = hit + from.size();
-    }
+    for (std::size_t hit; (hit = text.find(from, pos)) != std::string::npos; pos = hit + from.size())
+        out += text.substr(pos, hit - pos) + to;
     return out + text.substr(pos);
-}
-
-inline std::string TrimSpaces(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return "";
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 inline std::string Prepare(std::string t, const std::string& quote, bool empty, bool tabs) {
@@ -47,19 +37,12 @@ inline std::string Splice(std::string t, const std::string& open, const std::str
     const std::string bare = open.substr(0, 2);
     t = Replace(t, bare + " ", bare);
     t = Replace(t, " " + close, close);
-    for (;;) {
-        const std::size_t a = t.find(open);
-        if (a == std::string::npos)
-            break;
-        const std::size_t b = t.find(close, a + open.size());
-        if (b == std::string::npos)
-            break;
+    for (std::size_t a, b; (a = t.find(open)) != std::string::npos &&
+                           (b = t.find(close, a + open.size())) != std::string::npos;) {
         const std::string content = t.substr(a + open.size(), b - a - open.size());
-        const std::string rest = t.substr(b + close.size());
-        if (!TrimSpaces(content).empty())
-            t = t.substr(0, a) + "\"" + joiner + content + joiner + "\"" + rest;
-        else
-            t = t.substr(0, a) + rest;
+        const bool blank = content.find_first_not_of(' ') == std::string::npos;
+        t = t.substr(0, a) + (blank ? "" : "\"" + joiner + content + joiner + "\"") +
+            t.substr(b + close.size());
     }
     return t;
 }
@@ -68,7 +51,7 @@ inline std::string Wrap(const std::string& body, const std::string& open, const 
     return open + "\r\n\r\n" + body + "\r\n\r\n" + close;
 }
 
-inline std::string ASP(const std::string& text, bool single, bool empty, bool tabs) {
+inline std::string ASP(std::string text, const std::string& /*keyword*/, bool single, bool empty, bool tabs) {
     std::string t = Prepare(text, "'", empty, tabs);
     if (!single)
         t = Frame(t, "\" & vbNewLine)\r\nResponse.Write (\"", "Response.Write (\"", 17, "");
@@ -77,7 +60,7 @@ inline std::string ASP(const std::string& text, bool single, bool empty, bool ta
     return Wrap(Splice(t, "<%=", "%>", " & "), "<%", "%>");
 }
 
-inline std::string PHP(const std::string& text, const std::string& kw, bool single, bool empty, bool tabs) {
+inline std::string PHP(std::string text, const std::string& kw, bool single, bool empty, bool tabs) {
     std::string t = Prepare(text, "\\\"", empty, tabs);
     if (!single)
         t = Frame(t, " \\n\");\r\n" + kw + " (\"", kw + " (\"", kw.size() + 3, "");
@@ -94,21 +77,24 @@ inline std::string CallBody(const std::string& text, const std::string& kw, bool
     return Frame(t, "\" + \r\n\"", kw + "(\"", 6, ");");
 }
 
-inline std::string JavaScript(const std::string& text, const std::string& kw, bool single, bool empty,
-                              bool tabs) {
+inline std::string JavaScript(std::string text, const std::string& kw, bool single, bool empty, bool tabs) {
     return "<script language=\"JavaScript\">\r\n<!--\r\n\r\n" + CallBody(text, kw, single, empty, tabs) +
            "\r\n\r\n//-->\r\n</script>";
 }
 
-inline std::string JSP(const std::string& text, const std::string& kw, bool single, bool empty, bool tabs) {
+inline std::string JSP(std::string text, const std::string& kw, bool single, bool empty, bool tabs) {
     return Wrap(CallBody(text, kw, single, empty, tabs), "<%", "%>");
 }
 
-inline std::string Perl(const std::string& text, const std::string& kw, bool single, bool empty, bool tabs) {
+inline std::string Perl(std::string text, const std::string& kw, bool single, bool empty, bool tabs) {
     std::string t = Prepare(text, "\\\"", empty, tabs);
     if (!single)
         return Frame(t, "\\n\";\r\n" + kw + " \"", kw + " \"", kw.size() + 2, "");
     return Frame(t, "\", \r\n\"", kw + " \"", 5, ";");
 }
+
+// Indexed like kConversionTargets; called like its converters.
+inline constexpr std::string (*kByTarget[])(std::string, const std::string&, bool, bool,
+                                            bool) = {ASP, PHP, PHP, JavaScript, JSP, Perl};
 
 } // namespace quillvane::reference

@@ -1,80 +1,37 @@
-// Differential fuzzing of the five converters: the engine against the literal
-// reference. The input picks the converter, the flags and the keyword, then gives
-// the text; any difference aborts, so that libFuzzer keeps the input.
+// The engine against the literal transcription: the input picks the target, flags and
+// keyword, then gives the text. A difference aborts, so that libFuzzer keeps the input.
 
-#include "convert/converters.h"
+#include "convert/targets.h"
 #include "tests/convert/reference.h"
 #include "tests/support/text.h"
 
-#include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fuzzer/FuzzedDataProvider.h>
-#include <iterator>
-#include <string>
 
-namespace {
-
-// The reference restarts its searches from the first character, so it slows down
-// quadratically; bigger inputs add nothing a few KiB cannot show.
-constexpr std::size_t kMaxInputSize = 8192;
-
-using Converter = std::string (*)(const std::string& text, const std::string& keyword, bool, bool, bool);
-
-struct Target {
-    const char* name;
-    const char* usualKeyword;
-    Converter engine;
-    Converter reference;
-};
-
-#define QUILLVANE_CONVERTER(call)                                                                            \
-    [](const std::string& t, [[maybe_unused]] const std::string& k, bool s, bool e, bool b) { return call; }
-
-const Target kTargets[] = {
-    {"ConvertToASP", "", QUILLVANE_CONVERTER(quillvane::ConvertToASP(t, s, e, b)),
-     QUILLVANE_CONVERTER(quillvane::reference::ASP(t, s, e, b))},
-    {"ConvertToPHP", "Echo", QUILLVANE_CONVERTER(quillvane::ConvertToPHP(t, k, s, e, b)),
-     QUILLVANE_CONVERTER(quillvane::reference::PHP(t, k, s, e, b))},
-    {"ConvertToJavaScript", "document.writeln",
-     QUILLVANE_CONVERTER(quillvane::ConvertToJavaScript(t, k, s, e, b)),
-     QUILLVANE_CONVERTER(quillvane::reference::JavaScript(t, k, s, e, b))},
-    {"ConvertToJSP", "out.println", QUILLVANE_CONVERTER(quillvane::ConvertToJSP(t, k, s, e, b)),
-     QUILLVANE_CONVERTER(quillvane::reference::JSP(t, k, s, e, b))},
-    {"ConvertToPerl", "print", QUILLVANE_CONVERTER(quillvane::ConvertToPerl(t, k, s, e, b)),
-     QUILLVANE_CONVERTER(quillvane::reference::Perl(t, k, s, e, b))},
-};
-
-void PrintExcerpt(const char* label, const std::string& text, std::size_t at) {
-    const std::size_t from = at > 40 ? at - 40 : 0;
-    const std::string shown = quillvane::testing::Visible(std::string_view(text).substr(from, 80));
-    std::fprintf(stderr, "%s (%zu bytes), from byte %zu: \"%s\"\n", label, text.size(), from, shown.c_str());
-}
-
-} // namespace
+using namespace quillvane;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-    if (size > kMaxInputSize)
+    if (size > 8192) // the transcription slows down quadratically; a few KiB show all it can
         return 0;
     FuzzedDataProvider data(bytes, size);
-    const Target& target = kTargets[data.ConsumeIntegralInRange<std::size_t>(0, std::size(kTargets) - 1)];
-    const bool single = data.ConsumeBool();
-    const bool empty = data.ConsumeBool();
-    const bool tabs = data.ConsumeBool();
-    // Mostly the keyword the command passes; otherwise any short text, because every
-    // length the converters cut follows the keyword's actual length.
-    const std::string keyword = data.ConsumeBool() ? data.ConsumeRandomLengthString(24) : target.usualKeyword;
+    const std::size_t target = data.ConsumeIntegralInRange<std::size_t>(0, kConversionTargets.size() - 1);
+    const bool single = data.ConsumeBool(), empty = data.ConsumeBool(), tabs = data.ConsumeBool();
+    // Mostly the target's own keyword; otherwise any short text, since every cut follows its length.
+    const std::string keyword = data.ConsumeBool() ? data.ConsumeRandomLengthString(24)
+                                                   : std::string(kConversionTargets[target].printKeyword);
     const std::string text = data.ConsumeRemainingBytesAsString();
-
-    const std::string engine = target.engine(text, keyword, single, empty, tabs);
-    const std::string reference = target.reference(text, keyword, single, empty, tabs);
-    if (engine == reference)
-        return 0;
-    std::size_t at = 0;
-    while (at < engine.size() && at < reference.size() && engine[at] == reference[at])
-        ++at;
-    std::fprintf(stderr, "%s: the engine differs from the reference at byte %zu\n", target.name, at);
-    PrintExcerpt("engine", engine, at);
-    PrintExcerpt("reference", reference, at);
-    std::abort();
+    const std::string engine = kConversionTargets[target].convert(text, keyword, single, empty, tabs);
+    const std::string expected = reference::kByTarget[target](text, keyword, single, empty, tabs);
+    if (engine != expected) {
+        const auto at = std::mismatch(engine.begin(), engine.end(), expected.begin(), expected.end()).first;
+        const std::size_t from = std::max<std::ptrdiff_t>(at - engine.begin() - 40, 0);
+        std::fprintf(stderr, "%s: the engine differs from the transcription; from byte %zu:\n%s\n%s\n",
+                     kConversionTargets[target].languageCode.data(), from,
+                     testing::Visible(engine.substr(from, 80)).c_str(),
+                     testing::Visible(expected.substr(from, 80)).c_str());
+        std::abort();
+    }
+    return 0;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// A fresh private folder under the system's temporary folder for tests that work
-// on real files, removed afterwards unless kept for a look after a failure.
+// A fresh private folder for tests that work on real files, removed afterwards
+// unless kept for a look after a failure.
 
 #include <filesystem>
 #include <fstream>
@@ -14,16 +14,15 @@ namespace quillvane::testing {
 
 class TempDir {
 public:
+    // No "." in the name: the load command treats a dotless path specially. Open to an
+    // unprivileged child process that a test may start; throws without a folder.
     TempDir() {
-        // No "." in the name: the load command treats a dotless path specially.
         std::string name = (std::filesystem::temp_directory_path() / "quillvane-XXXXXX").string();
         path_ = ::mkdtemp(name.data()) != nullptr ? name : "";
-        // Open to an unprivileged child process that a test may start; throws without a folder.
         std::filesystem::permissions(path_, std::filesystem::perms(0755));
     }
     ~TempDir() {
-        std::error_code ignored;
-        if (!keep_)
+        if (std::error_code ignored; !keep_)
             std::filesystem::remove_all(path_, ignored);
     }
     TempDir(const TempDir&) = delete;

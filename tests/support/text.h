@@ -1,6 +1,6 @@
 #pragma once
 
-// Text helpers for expectations and failure messages.
+// Text for expectations and failure messages.
 
 #include <cstdio>
 #include <initializer_list>
@@ -9,27 +9,22 @@
 
 namespace quillvane::testing {
 
-// Joins lines with CR LF.
-inline std::string Lines(std::initializer_list<std::string> lines, bool endsWithBreak = false) {
+// Joins lines with CR LF; a last empty line makes the text end with a line break.
+inline std::string Lines(std::initializer_list<std::string> lines) {
     std::string out;
     for (const std::string& line : lines)
         out += (&line == lines.begin() ? "" : "\r\n") + line;
-    return endsWithBreak ? out + "\r\n" : out;
+    return out;
 }
 
-// The text with line breaks, tabs, backslashes and non-ASCII bytes spelled out,
-// so that a failure shows what differs.
+// The text with line breaks, tabs, backslashes and every byte outside printable
+// ASCII spelled out, so that a failure shows what differs.
 inline std::string Visible(std::string_view text) {
-    constexpr std::string_view kEscaped = "\r\n\t\\", kLetters = "rnt\\";
     std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        char shown[5] = {c};
-        if (const std::size_t at = kEscaped.find(c); at != std::string_view::npos)
-            std::snprintf(shown, sizeof shown, "\\%c", kLetters[at]);
-        else if (byte < 32 || byte >= 127)
-            std::snprintf(shown, sizeof shown, "\\x%02x", byte);
-        out += shown;
+    for (const unsigned char c : text) {
+        char shown[5];
+        std::snprintf(shown, sizeof shown, c < 32 || c >= 127 ? "\\x%02x" : "%c", c);
+        out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == '\t' ? "\\t" : c == '\\' ? "\\\\" : shown;
     }
     return out;
 }
