@@ -192,7 +192,24 @@ std::string Printed(const Language& language, std::string text, const Conversion
     return printed + (flags.singleStatement ? language.singleEnd : language.lineEnd);
 }
 
-// The row's snippets, and exact conversions with every flag combination and target.
+// The code that quillvane-convert writes, run as an editor would run it on a file;
+// it reads every lone CR and LF as a line break.
+std::string ViaFilter(std::string_view code, const std::string& input, const ConversionFlags& flags) {
+    static const std::map<std::string_view, std::string> names = {{"ASP", "asp"}, {"PHPECHO", "php-echo"},
+        {"PHPPRINT", "php-print"}, {"Perl", "perl"}, {"JSP", "jsp"}, {"JavaScript", "javascript"}};
+    TempDir dir;
+    dir.Write("in", input);
+    const std::string cmd = std::string(QUILLVANE_CONVERT) + " --exact --force --eol crlf --to " + names.at(code) +
+                            (flags.singleStatement ? " --single-statement" : "") +
+                            (flags.preserveEmptyLines ? "" : " --drop-empty-lines") +
+                            (flags.preserveTabs ? "" : " --drop-tabs") + " -o '" + dir.Path().string() +
+                            "/out' '" + dir.Path().string() + "/in'";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    return dir.Read("out");
+}
+
+// The row's snippets, and exact conversions with every flag combination and target,
+// every seventh one through the command-line filter.
 std::vector<Case> Cases(const Language& language) {
     std::vector<std::string> pieces;
     for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1)
@@ -205,9 +222,13 @@ std::vector<Case> Cases(const Language& language) {
         const ConversionFlags flags{bool(i & 1), bool(i & 2), bool(i & 4), true};
         const std::string_view code = language.codes[i / 8 % language.codes.size()];
         const std::string input = Text(random, pieces);
-        cases.push_back({std::string(code) + ", flags " + std::to_string(i % 8) + ", input \"" +
-                             testing::Visible(input) + "\"",
-                         *ConvertForLanguage(code, input, flags), Printed(language, input, flags)});
+        const bool filter = i % 7 == 0;
+        cases.push_back({std::string(code) + ", flags " + std::to_string(i % 8) + (filter ? ", filter" : "") +
+                             ", input \"" + testing::Visible(input) + "\"",
+                         filter ? ViaFilter(code, input, flags) : *ConvertForLanguage(code, input, flags),
+                         Printed(language,
+                                 filter ? std::regex_replace(input, std::regex("\r\n|\r|\n"), "\r\n") : input,
+                                 flags)});
     }
     return cases;
 }
