@@ -3,7 +3,8 @@
 // A scripted stand-in for the desktop. Every request is written to `log`: dialogs
 // as "kind(title|text...)", a wait as "[" ... "]", work run aside as "aside", and a
 // run of progress reports as one "~". Browse, input and yes/no requests take their
-// answers from `answers` in turn ("y" is Yes); an empty queue cancels.
+// answers from `answers` in turn ("y" is Yes); an empty queue cancels. Work run aside
+// is skipped when `runAside` is false.
 
 #include "platform/platform.h"
 
@@ -16,6 +17,7 @@ struct FakePlatform final : Platform {
     std::string log, clipboard = "(untouched)", programFolder = "/opt/quillvane";
     std::string documentsFolder = "/home/user/Documents/";
     std::deque<std::string> answers;
+    bool runAside = true;
 
     std::string Answer(const std::string& request) {
         log += request;
@@ -50,7 +52,8 @@ struct FakePlatform final : Platform {
     void ReportProgress(double) override { log += log.ends_with('~') ? "" : "~"; }
     void RunAside(const std::function<void()>& work) override {
         log += "aside";
-        work();
+        if (runAside)
+            work();
     }
 };
 
