@@ -22,38 +22,33 @@ std::string Window(const std::string& code, const std::string& text, const char*
     return out;
 }
 
-// Runs the program with the space-separated arguments in a private folder ("@" at the
-// start of an argument stands for it) with standard input a pipe, as from an editor.
-class QuillvaneConvert : public ::testing::Test {
-protected:
-    testing::TempDir dir_;
-    int status_ = 0;
-    std::string err_;
-
-    std::string Expand(const std::string& arg) const {
-        return arg.starts_with('@') ? dir_.Path().string() + arg.substr(1) : arg;
-    }
-    std::string Run(const std::string& args, const std::string& input = "") {
-        dir_.Write("stdin", input);
-        std::string command = "cd '" + dir_.Path().string() + "' && cat stdin | " QUILLVANE_CONVERT;
-        std::string redirect = " >stdout 2>stderr"; // ">file" as an argument sends standard output there
-        std::istringstream words(args);
-        for (std::string arg; words >> arg;)
-            arg.starts_with('>') ? void(redirect += " " + arg) : void(command += " '" + Expand(arg) + "'");
-        const int status = std::system((command + redirect).c_str());
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        err_ = dir_.Read("stderr");
-        return dir_.Read("stdout");
-    }
-};
-
 // Each target and option gives what the window gives; the first line break of the
 // input sets the code's, unless --eol says otherwise; a snippet is what Add appends,
 // with CR LF. Status 1 for a file that cannot be read or written, 2 for a usage
 // error: one line on standard error, the output file left alone.
-TEST_F(QuillvaneConvert, DoesWhatTheWindowDoesOrSaysWhyNot) {
-    dir_.Write("kept", "old");
-    ::mkfifo((dir_ / "fifo").c_str(), 0644); // opening it to read would wait for a writer forever
+TEST(QuillvaneConvert, DoesWhatTheWindowDoesOrSaysWhyNot) {
+    const testing::TempDir dir;
+    int exitStatus = 0;
+    std::string err;
+    const auto expand = [&](const std::string& arg) {
+        return arg.starts_with('@') ? dir.Path().string() + arg.substr(1) : arg;
+    };
+    // The space-separated arguments, run in the private folder ("@" at the start of an
+    // argument stands for it) with standard input a pipe, as from an editor.
+    const auto run = [&](const std::string& args, const std::string& input = "") {
+        dir.Write("stdin", input);
+        std::string command = "cd '" + dir.Path().string() + "' && cat stdin | " QUILLVANE_CONVERT;
+        std::string redirect = " >stdout 2>stderr"; // ">file" as an argument sends standard output there
+        std::istringstream words(args);
+        for (std::string arg; words >> arg;)
+            arg.starts_with('>') ? void(redirect += " " + arg) : void(command += " '" + expand(arg) + "'");
+        const int status = std::system((command + redirect).c_str());
+        exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        err = dir.Read("stderr");
+        return dir.Read("stdout");
+    };
+    dir.Write("kept", "old");
+    ::mkfifo((dir / "fifo").c_str(), 0644);  // opening it to read would wait for a writer forever
     const std::string longLine(200000, 'a'); // more than a pipe holds
     // Every kind of line break, a Windows-1252 byte, tabs, quotes and both kinds of block.
     const std::string page = "<p>\"Caf\xE9\"</p>\n\n\t<%= x %>\r\n\t\r<? echo $y ?>\n\r\r\n",
@@ -93,20 +88,20 @@ TEST_F(QuillvaneConvert, DoesWhatTheWindowDoesOrSaysWhyNot) {
         {"--query asp", "", "", "2 --query needs --name"},
     };
     for (const auto& [args, input, out, failure] : cases) {
-        EXPECT_EQ(Run(args, input), out) << args;
-        const std::string outcome = std::to_string(status_) + " " + err_;
+        EXPECT_EQ(run(args, input), out) << args;
+        const std::string outcome = std::to_string(exitStatus) + " " + err;
         EXPECT_TRUE(failure.empty() ? outcome == "0 "
                                     : outcome.starts_with(failure.substr(0, 2) +
-                                                          "quillvane-convert: " + Expand(failure.substr(2))))
+                                                          "quillvane-convert: " + expand(failure.substr(2))))
             << args << ": " << outcome;
-        EXPECT_EQ(err_.find('\n'), err_.empty() ? std::string::npos : err_.size() - 1) << err_;
+        EXPECT_EQ(err.find('\n'), err.empty() ? std::string::npos : err.size() - 1) << err;
     }
-    EXPECT_EQ(dir_.Read("kept"), "old");
-    dir_.Write("page.jsp", "<b>\"hi\"</b>\n");
-    EXPECT_EQ(Run("--to jsp -o @/page.jsp @/page.jsp") + err_, "");
-    EXPECT_EQ(dir_.Read("page.jsp"), Window("JSP", "<b>\"hi\"</b>\r\n", "\n"));
+    EXPECT_EQ(dir.Read("kept"), "old");
+    dir.Write("page.jsp", "<b>\"hi\"</b>\n");
+    EXPECT_EQ(run("--to jsp -o @/page.jsp @/page.jsp") + err, "");
+    EXPECT_EQ(dir.Read("page.jsp"), Window("JSP", "<b>\"hi\"</b>\r\n", "\n"));
     // Beside standard input, output and error, the pipe and the kept file: no scratch file left.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()), {}), 6);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 6);
 }
 
 } // namespace
