@@ -22,10 +22,8 @@ std::string Window(const std::string& code, const std::string& text, const char*
     return out;
 }
 
-// Each target and option gives what the window gives; the first line break of the
-// input sets the code's, unless --eol says otherwise; a snippet is what Add appends,
-// with CR LF. Status 1 for a file that cannot be read or written, 2 for a usage
-// error: one line on standard error, the output file left alone.
+// What the window gives, line breaks as the input's first one or --eol's. Status 1 for
+// an unreadable or unwritable file, 2 for a usage error: one line on standard error.
 TEST(QuillvaneConvert, DoesWhatTheWindowDoesOrSaysWhyNot) {
     const testing::TempDir dir;
     int exitStatus = 0;
@@ -33,8 +31,7 @@ TEST(QuillvaneConvert, DoesWhatTheWindowDoesOrSaysWhyNot) {
     const auto expand = [&](const std::string& arg) {
         return arg.starts_with('@') ? dir.Path().string() + arg.substr(1) : arg;
     };
-    // The space-separated arguments, run in the private folder ("@" at the start of an
-    // argument stands for it) with standard input a pipe, as from an editor.
+    // Space-separated arguments, "@" standing for the folder; standard input a pipe.
     const auto run = [&](const std::string& args, const std::string& input = "") {
         dir.Write("stdin", input);
         std::string command = "cd '" + dir.Path().string() + "' && cat stdin | " QUILLVANE_CONVERT;

@@ -25,16 +25,12 @@ using testing::TempDir;
 TEST(TextReader, EndsEveryLineWithCrLfAndDecodesToUtf8) {
     const std::pair<std::string, std::string> cases[] = {
         {"", ""},
-        {"a\r\nb", "a\r\nb\r\n"},
-        {"a\r\n\r\n", "a\r\n\r\n"},
         {"a\nb\n\nc\n", "a\r\nb\r\n\r\nc\r\n"}, // a lone LF ends a line like CR LF
         {"a\r\r\nb\n\rc", "a\r\n\r\nb\r\n\r\nc\r\n"},
-        // U+0080, U+0800 (the first three-byte one, E0 A0 80), U+D7FF (just below the
-        // surrogates) and U+10FFFF are the edges of UTF-8; Devanagari starts with E0 too.
+        // The edges U+0080, U+0800 (E0 A0 80), U+D7FF and U+10FFFF; Devanagari (E0 too).
         {"\xC2\x80\xE0\xA0\x80\xED\x9F\xBF\xF4\x8F\xBF\xBF \u0928\u092E\u0938",
          "\xC2\x80\xE0\xA0\x80\xED\x9F\xBF\xF4\x8F\xBF\xBF \u0928\u092E\u0938\r\n"},
-        // A UTF-16 byte-order mark decides the encoding and is dropped; a pair of
-        // surrogates is one character, a lone one and an odd last byte are U+FFFD.
+        // UTF-16 by its byte-order mark: lone surrogates and an odd last byte as U+FFFD.
         {"\xFF\xFEh\0\xE9\0\r\0\n\0\x3D\xD8\x00\xDE\x00\xD8x"s, "h\u00e9\r\n\U0001F600\uFFFD\uFFFD\r\n"},
         {"\xFE\xFF\0h\x09\x28\0\n\xDC\x00\xD8\x3D\xDE\x00"s, "h\u0928\r\n\uFFFD\U0001F600\r\n"},
         {"\xEF\xBB\xBFx", "\xEF\xBB\xBFx\r\n"}, // a UTF-8 byte-order mark is kept
@@ -47,8 +43,7 @@ TEST(TextReader, EndsEveryLineWithCrLfAndDecodesToUtf8) {
     };
     for (const auto& [bytes, text] : cases)
         EXPECT_EQ(JoinLinesWithCrLf(DecodeFileBytes(bytes)), text) << ::testing::PrintToString(bytes);
-    // Overlong "/", U+07FF and U+FFFF; surrogate U+D800; above U+10FFFF; no such lead
-    // byte; a continuation without lead; cut short at the end and by ASCII.
+    // Overlong, surrogate, above U+10FFFF, no such lead, lone continuation, cut short.
     for (const std::string bytes :
          {"\xC0\xAF", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
           "\xF5\x80\x80\x80", "\x80", "\xE2\x82", "\xE2\x82\x61"})
@@ -90,8 +85,7 @@ TEST(FileCommands, LoadReactsToWhatTheDialogReturns) {
     }
 }
 
-// Replaces a file only after Yes, through its links, keeping its permissions, and
-// names the path and the reason when it cannot; the loaded file is offered.
+// Replaces only after Yes, through links, keeping permissions; else says where and why.
 TEST(FileCommands, SaveAsksForThePathAndBeforeReplacing) {
     const std::string text = "<?php\r\nEcho \"<p>caf\xC3\xA9</p>\";\r\n?>"; // saved byte for byte
     const std::string ask = "ask(File already exists|This will overwrite the existing file! Continiue?)";
@@ -136,17 +130,15 @@ TEST(FileCommands, SaveAsksForThePathAndBeforeReplacing) {
     }
 }
 
-// A disk that takes no more bytes fails the save only once the scratch file exists:
-// the old file stays and nothing is left behind. A program folder the user cannot
-// write to is not offered for saving, the documents folder or else home is.
+// A full disk fails the save once the scratch file exists: the old file stays, nothing
+// is left behind. An unwritable program folder is not offered, documents or home is.
 TEST(FileCommands, AFullDiskKeepsTheOldFileAndALockedFolderIsNotOffered) {
     const TempDir dir;
     fs::permissions(dir.Path(), fs::perms(0777));
     dir.Write("full.php", "old", 0666);
     fs::create_directory(dir / "locked");
     fs::permissions(dir / "locked", fs::perms(0555));
-    // Root ignores permissions, so the checks run in a child that becomes "nobody";
-    // its exit code has one bit for each failed check.
+    // Root ignores permissions: a child as "nobody", one exit code bit per failed check.
     const pid_t child = ::fork();
     if (child == 0) {
         constexpr id_t kNobody = 65534;

@@ -47,7 +47,6 @@ private slots:
             {"Desktop", SpecialFolder::Desktop, "Desktop/"},
             {"Documents", SpecialFolder::Desktop, ""},
             {"Documents", SpecialFolder::Documents, "Documents/"},
-            {"Desktop", SpecialFolder::Documents, ""},
             {"Desktop", SpecialFolder::Home, ""},
         };
         for (const auto& [made, folder, expected] : cases) {
@@ -75,7 +74,6 @@ private slots:
             // question, icon, key pressed, answer, shown (icons: 0 none, 2 warning, 4 question)
             {false, MessageIcon::None, Qt::Key_Return, true, "plain|icon 0|OK"},
             {false, MessageIcon::Warning, Qt::Key_Escape, true, "plain|icon 2|OK"},
-            {false, MessageIcon::Question, Qt::Key_Return, true, "plain|icon 4|OK"},
             {true, MessageIcon::Question, Qt::Key_Return, true, "plain|icon 4|&No [&Yes]"},
             {true, MessageIcon::Question, Qt::Key_Escape, false, "plain|icon 4|&No [&Yes]"},
         };
@@ -113,9 +111,8 @@ private slots:
         }
     }
 
-    // Waits nest. Meanwhile work runs on another thread, clicks go nowhere, and after a
-    // while a modal progress dialog shows; all of it ends with the wait. The clipboard
-    // holds text exactly as given.
+    // Nested waits: work on another thread, clicks lost, later a modal progress dialog;
+    // all ends with the outer wait. The clipboard holds text exactly as given.
     void waitAndClipboard() {
         platform_.SetClipboardText("a\r\nb\t\u00e9");
         QCOMPARE(QGuiApplication::clipboard()->text(), "a\r\nb\t\u00e9");
