@@ -1,9 +1,8 @@
 #pragma once
 
-// A scripted stand-in for the desktop. Every request is written to `log`: dialogs
-// as "kind(title|text...)", a wait as "[" ... "]", work run aside as "aside", and a
-// run of progress reports as one "~". Browse, input and yes/no requests take their
-// answers from `answers` in turn ("y" is Yes); an empty queue cancels.
+// A scripted stand-in for the desktop. Every request goes to `log`: dialogs as
+// "kind(title|text...)", a wait as "[...]", work run aside as "aside", a run of
+// progress reports as "~". Dialogs take `answers` in turn ("y" is Yes; none cancels).
 
 #include "platform/platform.h"
 
@@ -16,6 +15,7 @@ struct FakePlatform final : Platform {
     std::string log, clipboard = "(untouched)", programFolder = "/opt/quillvane";
     std::string documentsFolder = "/home/user/Documents/";
     std::deque<std::string> answers;
+    bool runAside = true; // false skips the work
 
     std::string Answer(const std::string& request) {
         log += request;
@@ -50,7 +50,8 @@ struct FakePlatform final : Platform {
     void ReportProgress(double) override { log += log.ends_with('~') ? "" : "~"; }
     void RunAside(const std::function<void()>& work) override {
         log += "aside";
-        work();
+        if (runAside)
+            work();
     }
 };
 
