@@ -333,4 +333,36 @@ using Finder = portable::Finder;
 using TextFinder = portable::TextFinder;
 #endif
 
+// The sum over `text` of the weight of each byte: byte i of `bytes` weighs
+// weights[i] (at most 255), every other byte nothing. One pass, however many
+// weights there are.
+inline std::size_t WeightOf(std::string_view text, const ByteSet& bytes,
+                            const std::array<std::uint8_t, ByteSet::kCapacity>& weights) {
+    std::array<std::uint8_t, 256> table{};
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        table[static_cast<unsigned char>(bytes[i])] = weights[i];
+    std::size_t total = 0;
+    std::size_t at = 0;
+#if defined(QUILLVANE_HAS_SSE2)
+    __m128i lanes[ByteSet::kCapacity], weighs[ByteSet::kCapacity];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        lanes[i] = _mm_set1_epi8(bytes[i]);
+        weighs[i] = _mm_set1_epi8(static_cast<char>(weights[i]));
+    }
+    __m128i sums = _mm_setzero_si128();
+    for (; at + 16 <= text.size(); at += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+        __m128i weight = _mm_setzero_si128();
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            weight = _mm_or_si128(weight, _mm_and_si128(_mm_cmpeq_epi8(block, lanes[i]), weighs[i]));
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(weight, _mm_setzero_si128()));
+    }
+    total = static_cast<std::size_t>(_mm_cvtsi128_si64(sums)) +
+            static_cast<std::size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+#endif
+    for (; at < text.size(); ++at)
+        total += table[static_cast<unsigned char>(text[at])];
+    return total;
+}
+
 } // namespace quillvane::scan

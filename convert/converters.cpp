@@ -10,11 +10,12 @@ std::string ConvertForTarget(Target target, std::string text, std::string_view k
                              bool preserveEmptyLines, bool preserveTabs, bool exact) {
     const TargetRecord& record = RecordOf(target);
     const std::size_t lineBreaks = PrepareLines(text, preserveEmptyLines, preserveTabs);
-    Code code = WriteBody(std::move(text), lineBreaks, record, StatementFor(record, keyword, singleStatement),
-                          exact ? Escaping::Exact : Escaping::Default);
-    if (record.blocks != nullptr && !exact)
-        SpliceEmbeddedBlocks(code, *record.blocks);
-    return std::move(code.text);
+    const Statement statement = StatementFor(record, keyword, singleStatement);
+    if (record.blocks == nullptr || exact)
+        return WriteCode(text, lineBreaks, record, statement, exact ? Escaping::Exact : Escaping::Default);
+    Draft draft = WriteDraft(text, lineBreaks, record, statement);
+    text = std::string(); // the draft holds it all now
+    return SpliceEmbeddedBlocks(draft, *record.blocks);
 }
 
 namespace {

@@ -1,8 +1,8 @@
 #include "convert/steps.h"
 
 #include "convert/byte_scan.h"
+#include "convert/chunked_output.h"
 #include "convert/exact_blocks.h"
-#include "convert/pair_scan.h"
 
 #include <algorithm>
 #include <array>
@@ -66,11 +66,6 @@ std::size_t PrepareLines(std::string& text, bool preserveEmptyLines, bool preser
 
 namespace {
 
-char* Put(char* out, std::string_view piece) {
-    std::memcpy(out, piece.data(), piece.size());
-    return out + piece.size();
-}
-
 bool HoldsAt(std::string_view text, std::size_t at, std::string_view piece) {
     if (text.size() - at < piece.size())
         return false;
@@ -84,7 +79,7 @@ bool HoldsAt(std::string_view text, std::size_t at, std::string_view piece) {
 // whatever it is written into has a block of slack at its end.
 class ShortPiece {
 public:
-    static constexpr std::size_t kPadded = 16;
+    static constexpr std::size_t kPadded = ChunkedOutput::kSlack;
 
     ShortPiece() = default;
     explicit ShortPiece(std::string_view text) : size_(text.size()) {
@@ -110,41 +105,31 @@ public:
     static constexpr std::size_t kMostEscapes = 16;
 
     EscapeWriter(std::span<const LiteralEscape> escapes, const BlockMarkers* exactBlocks)
-        : escapes_(escapes) {
+        : escapes_(escapes), stops_(StopBytes(escapes, exactBlocks)) {
         if (escapes.size() > replacements_.size())
             throw std::length_error("EscapeWriter: too many escapes");
         for (std::size_t i = 0; i < escapes.size(); ++i) {
             const std::string_view replacement = escapes[i].replacement;
             replacements_[i] = ShortPiece(replacement);
             startingWith_[static_cast<unsigned char>(escapes[i].text.front())] |= 1U << i;
-            Follows(escapes[i].text);
             Starts(escapes[i].text.front(),
                    replacement.size() - std::min(replacement.size(), escapes[i].text.size()));
         }
         if (exactBlocks != nullptr) {
             blocks_.emplace(*exactBlocks);
             Starts(blocks_->FirstByte(), blocks_->Growth());
-            Follows(exactBlocks->opening);
         }
+        FindSingles();
     }
 
-    // Where the body pass must stop in exact mode: at a CR, at a byte that an escape
-    // of its own starts, and at a byte that only starts longer ones when one of their
-    // second bytes follows it.
-    struct PairStops {
-        scan::ByteSet singles{'\r'};
-        scan::ByteSet leads{};
-    };
-    PairStops Pairs() const {
-        PairStops stops;
-        for (std::size_t i = 0; i < starts_.size(); ++i)
-            (alone_[static_cast<unsigned char>(starts_[i])] ? stops.singles : stops.leads).Add(starts_[i]);
-        return stops;
-    }
-    const scan::ByteSet& follows() const { return follows_; }
+    // Where the body pass stops: at a CR and at every byte an escape or a block starts with.
+    const scan::Finder& stops() const { return stops_; }
 
-    // The bytes an escape may start with.
-    const scan::ByteSet& starts() const { return starts_; }
+    // The replacement of a byte whose one escape is just that byte, or nullptr.
+    const ShortPiece* SingleFor(char byte) const {
+        const int i = single_[static_cast<unsigned char>(byte)];
+        return i < 0 ? nullptr : &replacements_[static_cast<std::size_t>(i)];
+    }
 
     // The most that the escapes make `text` longer. The CR LF of its `storedBreaks`
     // line breaks become joints, which are counted apart.
@@ -162,10 +147,14 @@ public:
 
     // Writes the block or the escape that matches at `at`, or else the byte itself,
     // and returns the position after what it used.
-    std::size_t Write(std::string_view text, std::size_t at, char*& out) {
+    template <typename Output>
+    std::size_t Write(std::string_view text, std::size_t at, char*& out, Output& output) {
         if (blocks_ && text[at] == blocks_->FirstByte())
-            if (const std::size_t after = blocks_->Splice(text, at, out); after != kNone)
-                return after;
+            if (const auto block = blocks_->Find(text, at)) {
+                out = output.Room(out, blocks_->OperandSize(block->content));
+                out = blocks_->WriteOperand(block->content, out);
+                return block->after;
+            }
         for (unsigned candidates = startingWith_[static_cast<unsigned char>(text[at])]; candidates != 0;
              candidates &= candidates - 1) {
             const auto i = static_cast<std::size_t>(std::countr_zero(candidates));
@@ -179,63 +168,82 @@ public:
     }
 
 private:
+    static scan::ByteSet StopBytes(std::span<const LiteralEscape> escapes, const BlockMarkers* blocks) {
+        scan::ByteSet stops{'\r'};
+        for (const LiteralEscape& escape : escapes)
+            stops.Add(escape.text.front());
+        if (blocks != nullptr)
+            stops.Add(blocks->opening.front());
+        return stops;
+    }
+
     void Starts(char byte, std::size_t growth) {
         starts_.Add(byte);
         std::size_t& most = growthOf_[static_cast<unsigned char>(byte)];
         most = std::max(most, growth);
     }
     std::size_t GrowthOf(char byte) const { return growthOf_[static_cast<unsigned char>(byte)]; }
-    void Follows(std::string_view escaped) {
-        if (escaped.size() == 1)
-            alone_[static_cast<unsigned char>(escaped[0])] = true;
-        else
-            follows_.Add(escaped[1]);
+
+    // A byte is replaced straight from the table when its one escape is that byte
+    // alone, it starts no block, and it is not a CR, which may start a line break.
+    void FindSingles() {
+        single_.fill(-1);
+        for (std::size_t i = 0; i < escapes_.size(); ++i) {
+            const auto first = static_cast<unsigned char>(escapes_[i].text.front());
+            if (escapes_[i].text.size() == 1 && std::has_single_bit(startingWith_[first]) && first != '\r' &&
+                !(blocks_ && escapes_[i].text.front() == blocks_->FirstByte()))
+                single_[first] = static_cast<std::int8_t>(i);
+        }
     }
 
     std::span<const LiteralEscape> escapes_;
+    scan::Finder stops_;
     std::array<ShortPiece, kMostEscapes> replacements_{};
     scan::ByteSet starts_{};
     std::array<std::uint16_t, 256> startingWith_{}; // per first byte, a bit for each escape it starts
     std::array<std::size_t, 256> growthOf_{};       // per first byte, the most its escapes grow
+    std::array<std::int8_t, 256> single_{};         // per byte, its escape when it is replaced alone
     std::optional<ExactBlockSplicer> blocks_;
-    std::array<bool, 256> alone_{}; // per first byte: an escape of just that byte
-    scan::ByteSet follows_{};       // the second bytes of the longer escapes
 };
 
-// A set of bytes as the body pass's stops.
-class ByteStops {
-public:
-    explicit ByteStops(const scan::ByteSet& bytes) : bytes_(bytes), finder_(bytes) {}
-    bool StopsAt(std::string_view text, std::size_t at) const { return bytes_.Contains(text[at]); }
-    std::size_t CopyBlocksUntilFirstOf(std::string_view text, std::size_t from, char* out) const {
-        return finder_.CopyBlocksUntilFirstOf(text, from, out);
-    }
-
-private:
-    scan::ByteSet bytes_;
-    scan::Finder finder_;
-};
+// The longest stretch of text the body pass copies before it makes room again.
+constexpr std::size_t kRun = 4096;
 
 // EscapeQuotes and JoinLines: copies the runs between the stops, and at each stop
 // writes a joint, an escape or the byte itself.
-template <typename Stops>
-char* WriteLines(std::string_view text, const Stops& stops, EscapeWriter& escapes, const Statement& statement,
+template <typename Output>
+char* WriteLines(std::string_view text, EscapeWriter& escapes, const Statement& statement, Output& output,
                  char* out) {
+    const std::size_t step = std::max(statement.joint.size(), ShortPiece::kPadded);
     for (std::size_t read = 0; read < text.size();) {
-        if (!stops.StopsAt(text, read)) { // a run of ordinary bytes, then a stop or the end
-            const std::size_t stop = stops.CopyBlocksUntilFirstOf(text, read, out);
-            out += stop - read;
-            if ((read = stop) == text.size())
-                break;
-        }
-        if (text.substr(read).starts_with(kLineBreak)) {
+        out = output.Room(out, kRun + step);
+        const std::size_t runEnd = std::min(text.size(), read + kRun);
+        const std::size_t stop = escapes.stops().CopyBlocksUntilFirstOf(text.substr(0, runEnd), read, out);
+        out += stop - read;
+        if ((read = stop) == runEnd)
+            continue;
+        if (const ShortPiece* replacement = escapes.SingleFor(text[read])) {
+            out = replacement->WriteTo(out);
+            ++read;
+        } else if (HoldsAt(text, read, kLineBreak)) {
             out = Put(out, statement.joint);
             read += kLineBreak.size();
         } else {
-            read = escapes.Write(text, read, out);
+            read = escapes.Write(text, read, out, output);
         }
     }
     return out;
+}
+
+// The statements: the opening, the lines and the closing, the final line break's
+// joint cut as the frame needs.
+template <typename Output>
+char* WriteStatements(std::string_view lines, EscapeWriter& escapes, const Statement& statement,
+                      Output& output, char* out) {
+    out = Put(output.Room(out, statement.opening.size()), statement.opening);
+    out = WriteLines(lines, escapes, statement, output, out);
+    out = Put(output.Room(out, statement.joint.size()), statement.joint); // the final line break
+    return Put(out - statement.cut, statement.closing);
 }
 
 std::string Head(const TargetRecord& target) {
@@ -246,110 +254,93 @@ std::string Tail(const TargetRecord& target) {
     return target.delimiters == nullptr ? "" : "\r\n\r\n" + std::string(target.delimiters->closing);
 }
 
+// The escapes of the body, and the most the code can come to.
+struct Plan {
+    EscapeWriter escapes;
+    std::string head;
+    std::string tail;
+    std::size_t bound;
+};
+
+Plan PlanCode(std::string_view lines, std::size_t lineBreaks, const TargetRecord& target,
+              const Statement& statement, Escaping escaping) {
+    const bool exact = escaping == Escaping::Exact;
+    Plan plan{EscapeWriter(exact ? target.exactEscapes : target.escapes, exact ? target.blocks : nullptr),
+              Head(target), Tail(target), 0};
+    const std::size_t storedBreaks = lineBreaks - 1;
+    plan.bound = plan.head.size() + statement.opening.size() + lines.size() -
+                 kLineBreak.size() * storedBreaks + lineBreaks * statement.joint.size() +
+                 plan.escapes.GrowthIn(lines, storedBreaks) + statement.closing.size() + plan.tail.size();
+    return plan;
+}
+
+// Writes into a buffer that already has all the room it needs.
+struct FittedOutput {
+    char* Room(char* at, std::size_t) const { return at; }
+};
+
 } // namespace
 
-Code WriteBody(std::string lines, std::size_t lineBreaks, const TargetRecord& target,
-               const Statement& statement, Escaping escaping) {
-    const std::string head = Head(target);
-    const std::string tail = Tail(target);
-    const bool exact = escaping == Escaping::Exact;
-    EscapeWriter escapes(exact ? target.exactEscapes : target.escapes, exact ? target.blocks : nullptr);
-    const std::size_t storedBreaks = lineBreaks - 1;
-    const std::size_t escapeGrowth = escapes.GrowthIn(lines, storedBreaks);
-    const std::size_t bound = head.size() + statement.opening.size() + lines.size() -
-                              kLineBreak.size() * storedBreaks + lineBreaks * statement.joint.size() +
-                              escapeGrowth + statement.closing.size() + tail.size();
-    Code code;
-    code.text.resize(bound + ShortPiece::kPadded);
-    char* const begin = code.text.data();
-    char* out = Put(begin, head);
-    code.bodyBegin = head.size();
-    out = Put(out, statement.opening);
+std::string WriteCode(std::string_view lines, std::size_t lineBreaks, const TargetRecord& target,
+                      const Statement& statement, Escaping escaping) {
+    Plan plan = PlanCode(lines, lineBreaks, target, statement, escaping);
+    ChunkedOutput output(plan.bound);
+    char* out = output.Append(output.begin(), plan.head);
+    out = WriteStatements(lines, plan.escapes, statement, output, out);
+    return output.Finish(output.Append(out, plan.tail));
+}
 
-    scan::ByteSet stopBytes = escapes.starts();
-    stopBytes.Add('\r');
-    const EscapeWriter::PairStops pairs = escapes.Pairs();
-    if (exact && pairs.leads.size() != 0)
-        out = WriteLines(lines, scan::PairFinder(pairs.singles, pairs.leads, escapes.follows()), escapes,
-                         statement, out);
-    else
-        out = WriteLines(lines, ByteStops(stopBytes), escapes, statement, out);
-    out = Put(out, statement.joint); // the final line break
-    out = Put(out - statement.cut, statement.closing);
-    code.bodyEnd = static_cast<std::size_t>(out - begin);
-    out = Put(out, tail);
-    code.text.resize(static_cast<std::size_t>(out - begin));
-    return code;
+Draft WriteDraft(std::string_view lines, std::size_t lineBreaks, const TargetRecord& target,
+                 const Statement& statement) {
+    Plan plan = PlanCode(lines, lineBreaks, target, statement, Escaping::Default);
+    Draft draft;
+    draft.text.reset(new char[plan.bound + ShortPiece::kPadded]);
+    char* const begin = draft.text.get();
+    FittedOutput output;
+    char* out = Put(begin, plan.head);
+    draft.bodyBegin = plan.head.size();
+    out = WriteStatements(lines, plan.escapes, statement, output, out);
+    draft.bodyEnd = static_cast<std::size_t>(out - begin);
+    draft.size = static_cast<std::size_t>(Put(out, plan.tail) - begin);
+    return draft;
 }
 
 namespace {
-
-// The next space to drop: the last byte of a spaced opening or the first of a
-// spaced closing, whichever comes first.
-class MarkerSpaces {
-public:
-    // The body is text[begin, text.size()).
-    MarkerSpaces(std::string_view text, std::size_t begin, const BlockMarkers& markers)
-        : text_(text), begin_(begin), openings_(markers.spacedOpening), closings_(markers.spacedClosing),
-          openingSpace_(markers.spacedOpening.size() - 1) {
-        FindOpening(begin);
-        closing_ = closings_.Find(text_, begin);
-    }
-
-    // The next one at or after `from`, or kNone; `from` never decreases.
-    std::size_t Next(std::size_t from) {
-        if (opening_ < from)
-            FindOpening(from);
-        if (closing_ < from)
-            closing_ = closings_.Find(text_, from);
-        return std::min(opening_, closing_);
-    }
-
-private:
-    // The first spaced opening in the body whose space is at or after `from`.
-    void FindOpening(std::size_t from) {
-        const std::size_t at = openings_.Find(text_, std::max(begin_, from - std::min(from, openingSpace_)));
-        opening_ = at == kNone ? kNone : at + openingSpace_;
-    }
-
-    std::string_view text_;
-    std::size_t begin_;
-    scan::TextFinder openings_;
-    scan::TextFinder closings_;
-    std::size_t openingSpace_;
-    std::size_t opening_; // the space of the next spaced opening, or kNone
-    std::size_t closing_; // the next spaced closing, which starts with its space, or kNone
-};
 
 // Drops, in place, the space of every spaced opening and every spaced closing in
 // the body. One pass gives what replacing all openings and then all closings
 // gives: dropping a space never forms a new spaced marker, and where both share
 // a space ("<% %>") it is dropped once, after which the closing is gone as well.
-void DropMarkerSpaces(Code& code, const BlockMarkers& markers) {
-    char* const data = code.text.data();
-    std::size_t read = code.bodyBegin;
-    MarkerSpaces spaces(std::string_view(data, code.bodyEnd), read, markers);
+// Both markers hold the same byte second ("<% ", " %>"), so one byte is looked for.
+void DropMarkerSpaces(Draft& draft, const BlockMarkers& markers) {
+    char* const data = draft.text.get();
+    const std::string_view body(data, draft.bodyEnd);
+    const scan::Finder keys(scan::ByteSet{markers.spacedOpening[1]});
+    std::size_t read = draft.bodyBegin;
     std::size_t write = read;
-    for (std::size_t space = spaces.Next(read); space != kNone; space = spaces.Next(read)) {
-        if (write != read)
-            std::memmove(data + write, data + read, space - read);
-        write += space - read;
-        read = space + 1;
+    for (std::size_t key = keys.FindFirstOf(body, read + 1); key < body.size();
+         key = keys.FindFirstOf(body, key + 1)) {
+        // The closing's space stands before the key, the opening's after it.
+        for (const std::size_t space : {key - 1, key + 1}) {
+            const std::string_view marker = space < key ? markers.spacedClosing : markers.spacedOpening;
+            if (space < read || !HoldsAt(body, key - 1, marker))
+                continue;
+            if (write != read)
+                std::memmove(data + write, data + read, space - read);
+            write += space - read;
+            read = space + 1;
+        }
     }
     if (write == read)
         return;
-    std::memmove(data + write, data + read, code.text.size() - read);
-    code.text.resize(code.text.size() - (read - write));
-    code.bodyEnd -= read - write;
+    std::memmove(data + write, data + read, draft.size - read);
+    draft.size -= read - write;
+    draft.bodyEnd -= read - write;
 }
 
 bool OnlySpaces(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
 }
-
-} // namespace
-
-namespace {
 
 // One left-to-right pass of the splice. What makes it exact: every opening marker
 // takes the first closing marker after it that no earlier opening took, so the
@@ -359,12 +350,11 @@ namespace {
 // block can join an opening marker across the gap, and does.
 class BlockSplicer {
 public:
-    // Writes to `out`, which already holds the body up to `from`, `outBegin` marking
-    // where the body starts in it.
-    BlockSplicer(std::string_view body, const BlockMarkers& markers, char* outBegin, char* out)
+    // Writes to `output`, which already holds the code up to the body's position `from`.
+    BlockSplicer(std::string_view body, const BlockMarkers& markers, ChunkedOutput& output, char* out)
         : body_(body), markers_(markers), opening_(markers.opening), closing_(markers.closing),
           openingText_(markers.opening), blockStart_(std::string("\"").append(markers.joiner)),
-          blockEnd_(std::string(markers.joiner).append("\"")), outBegin_(outBegin), out_(out) {}
+          blockEnd_(std::string(markers.joiner).append("\"")), output_(output), out_(out) {}
 
     // Returns the end of the output.
     char* Run(std::size_t from) {
@@ -379,8 +369,7 @@ public:
             const std::size_t opening =
                 searching_ ? opening_.Find(body_.substr(0, segmentEnd), read_) : kNone;
             const std::size_t copyEnd = opening == kNone ? segmentEnd : opening;
-            if (copyEnd != read_)
-                Put(body_.substr(read_, copyEnd - read_));
+            out_ = output_.Append(out_, body_.substr(read_, copyEnd - read_));
             read_ = copyEnd;
             if (opening != kNone) {
                 read_ += markers_.opening.size();
@@ -391,10 +380,7 @@ public:
     }
 
 private:
-    void Put(std::string_view piece) {
-        std::memcpy(out_, piece.data(), piece.size());
-        out_ += piece.size();
-    }
+    void Write(const ShortPiece& piece) { out_ = piece.WriteTo(output_.Room(out_, 0)); }
 
     // An opening marker ends at read_; in the output it starts at `at`.
     void OpenBlock(char* at) {
@@ -402,7 +388,7 @@ private:
             out_ = at;
             const std::size_t close = closing_.Find(body_, std::max(read_, takenEnd_));
             if (close == kNone) { // no block can close any more: the rest stays text
-                out_ = openingText_.WriteTo(out_);
+                Write(openingText_);
                 searching_ = false;
                 return;
             }
@@ -412,7 +398,7 @@ private:
                 at = OpeningAcrossGap();
                 continue;
             }
-            out_ = blockStart_.WriteTo(out_); // closes the literal the block stood in
+            Write(blockStart_); // closes the literal the block stood in
             takenEnd_ = close + markers_.closing.size();
             if (nextTaken_ == kNone)
                 nextTaken_ = close;
@@ -421,20 +407,22 @@ private:
     }
 
     void CloseBlock() {
-        out_ = blockEnd_.WriteTo(out_); // reopens the literal
+        Write(blockEnd_); // reopens the literal
         read_ = nextTaken_ + markers_.closing.size();
         nextTaken_ = read_ < takenEnd_ ? closing_.Find(body_, read_) : kNone;
     }
 
     // A deleted block leaves the output and the rest of the body side by side; when
-    // they form an opening marker, returns where it starts in the output.
+    // they form an opening marker, returns where it starts in the output. The body's
+    // output starts with the statement's opening, which ends in a quote, so what is
+    // looked back at is always the body's.
     char* OpeningAcrossGap() {
-        const std::string_view written(outBegin_, static_cast<std::size_t>(out_ - outBegin_));
         const std::string_view opening = markers_.opening;
+        const std::string_view written = output_.Last(out_, opening.size() - 1);
         for (std::size_t k = 1; k < opening.size(); ++k)
             if (written.ends_with(opening.substr(0, k)) && HoldsAt(body_, read_, opening.substr(k))) {
                 read_ += opening.size() - k;
-                return out_ - k;
+                return output_.TakeBack(out_, k);
             }
         return nullptr;
     }
@@ -446,7 +434,7 @@ private:
     ShortPiece openingText_; // an opening left as text
     ShortPiece blockStart_;  // Q joiner
     ShortPiece blockEnd_;    // joiner Q
-    char* outBegin_;
+    ChunkedOutput& output_;
     char* out_;
     std::size_t read_ = 0;
     std::size_t nextTaken_ = kNone; // first taken closing at or after read_
@@ -463,34 +451,28 @@ std::size_t SpliceGrowth(const BlockMarkers& m) {
 
 } // namespace
 
-void SpliceEmbeddedBlocks(Code& code, const BlockMarkers& markers) {
-    DropMarkerSpaces(code, markers);
-
-    const std::string_view body =
-        std::string_view(code.text).substr(code.bodyBegin, code.bodyEnd - code.bodyBegin);
-    const std::size_t first = scan::TextFinder(markers.opening).Find(body, 0);
-    if (first == kNone)
-        return;
+std::string SpliceEmbeddedBlocks(Draft& draft, const BlockMarkers& markers) {
+    DropMarkerSpaces(draft, markers);
+    const std::string_view code(draft.text.get(), draft.size);
+    const std::string_view body = code.substr(draft.bodyBegin, draft.bodyEnd - draft.bodyBegin);
+    const std::size_t first = std::min(scan::TextFinder(markers.opening).Find(body, 0), body.size());
     // Only a closing after the first opening can end a block. Overlapping ones would
     // be counted too, which could only give more room than needed.
     const std::size_t closings =
-        scan::TextFinder(markers.closing).CountOf(body.substr(first + markers.opening.size()));
-    if (closings == 0)
-        return;
-
-    std::string out(code.text.size() + closings * SpliceGrowth(markers) + ShortPiece::kPadded, '\0');
-    code.text.copy(out.data(), code.bodyBegin + first);
-    char* const bodyEnd =
-        BlockSplicer(body, markers, out.data() + code.bodyBegin, out.data() + code.bodyBegin + first)
-            .Run(first);
-    const std::string_view tail = std::string_view(code.text).substr(code.bodyEnd);
-    tail.copy(bodyEnd, tail.size());
-    code.bodyEnd = static_cast<std::size_t>(bodyEnd - out.data());
-    out.resize(code.bodyEnd + tail.size());
+        first == body.size()
+            ? 0
+            : scan::TextFinder(markers.closing).CountOf(body.substr(first + markers.opening.size()));
+    ChunkedOutput output(code.size() + closings * SpliceGrowth(markers));
+    char* out = output.Append(output.begin(), code.substr(0, draft.bodyBegin + first));
+    if (closings != 0)
+        out = BlockSplicer(body, markers, output, out).Run(first);
+    else
+        out = output.Append(out, body.substr(first));
+    std::string text = output.Finish(output.Append(out, code.substr(draft.bodyEnd)));
     // Deleted blocks can leave far more room than the code needs; the caller should not hold on to it.
-    if (out.capacity() > 2 * out.size() + 4096)
-        out.shrink_to_fit();
-    code.text.swap(out);
+    if (text.capacity() > 2 * text.size() + 4096)
+        text.shrink_to_fit();
+    return text;
 }
 
 } // namespace quillvane
