@@ -37,12 +37,10 @@ public:
     // Makes room for `size` bytes, and the slack, at the returned position, which
     // replaces `at`.
     char* Room(char* at, std::size_t size) {
-        if (static_cast<std::size_t>(buffer_.get() + end_ - at) >= size)
+        if (size <= Free(at))
             return at;
         at = Flush(at);
-        if (static_cast<std::size_t>(buffer_.get() + end_ - at) < size)
-            at = Grow(at, size);
-        return at;
+        return size <= Free(at) ? at : Grow(at, size);
     }
 
     // The last `size` bytes written, or fewer if not as many are at hand.
@@ -79,6 +77,11 @@ public:
 
 private:
     static constexpr std::size_t kChunk = 64 * 1024;
+
+    std::size_t Free(const char* at) const {
+        const char* const end = buffer_.get() + end_;
+        return at < end ? static_cast<std::size_t>(end - at) : 0;
+    }
 
     char* Flush(char* at) {
         text_.append(unsent_, at);

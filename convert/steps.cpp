@@ -24,30 +24,34 @@ bool EndsWithLineBreak(const char* begin, std::size_t size) {
 
 } // namespace
 
-std::size_t PrepareLines(std::string& text, bool preserveEmptyLines, bool preserveTabs) {
-    const scan::ByteSet stopBytes = preserveTabs ? scan::ByteSet{'\r'} : scan::ByteSet{'\r', '\t'};
-    const scan::Finder stops(stopBytes);
-    char* const data = text.data();
-    const std::size_t size = text.size();
+namespace {
+
+// The line pass's state: it reads ahead of where it writes, in one buffer.
+struct LineCompactor {
+    char* data;
+    std::size_t size;
+    bool preserveEmptyLines;
+    bool preserveTabs;
     std::size_t read = 0;
     std::size_t write = 0;      // never past `read`: the text only shrinks
     std::size_t lineBreaks = 1; // the final one
-    while (read < size) {
-        if (!stopBytes.Contains(data[read])) { // a run of ordinary bytes
-            const std::size_t stop = stops.CopyUntilFirstOf(text, read, data + write);
-            write += stop - read;
-            read = stop;
-            continue;
-        }
+
+    void MoveTo(std::size_t end) {
+        write = static_cast<std::size_t>(scan::MoveRun(data, size, read, end, data + write) - data);
+        read = end;
+    }
+
+    // At a tab or a CR.
+    void Stop() {
         if (data[read++] == '\t')
-            continue;            // stripped
+            return;              // stripped
         std::size_t next = read; // stripping the tabs after a CR may bring it to its LF
         while (!preserveTabs && next < size && data[next] == '\t')
             ++next;
         if (next < size && data[next] == '\n') {
             read = next + 1;
             if (!preserveEmptyLines && EndsWithLineBreak(data, write))
-                continue; // the line it ends is empty: collapsed
+                return; // the line it ends is empty: collapsed
             data[write++] = '\r';
             data[write++] = '\n';
             ++lineBreaks;
@@ -55,13 +59,30 @@ std::size_t PrepareLines(std::string& text, bool preserveEmptyLines, bool preser
             data[write++] = '\r'; // a lone CR is an ordinary character
         }
     }
-    // The final line break collapses with one that ends the text.
-    if (!preserveEmptyLines && EndsWithLineBreak(data, write)) {
-        write -= 2;
-        --lineBreaks;
+};
+
+} // namespace
+
+std::size_t PrepareLines(std::string& text, bool preserveEmptyLines, bool preserveTabs) {
+    const scan::Finder stops(preserveTabs ? scan::ByteSet{'\r'} : scan::ByteSet{'\r', '\t'});
+    LineCompactor lines{text.data(), text.size(), preserveEmptyLines, preserveTabs};
+    for (std::size_t block = 0; block < text.size(); block += scan::kWide) {
+        for (std::uint64_t hits = stops.StopsIn(text, block); hits != 0; hits &= hits - 1) {
+            const std::size_t stop = block + static_cast<std::size_t>(std::countr_zero(hits));
+            if (stop < lines.read)
+                continue; // a tab that a CR before it took
+            lines.MoveTo(stop);
+            lines.Stop();
+        }
+        lines.MoveTo(std::max(lines.read, std::min(block + scan::kWide, text.size())));
     }
-    text.resize(write);
-    return lineBreaks;
+    // The final line break collapses with one that ends the text.
+    if (!preserveEmptyLines && EndsWithLineBreak(text.data(), lines.write)) {
+        lines.write -= 2;
+        --lines.lineBreaks;
+    }
+    text.resize(lines.write);
+    return lines.lineBreaks;
 }
 
 namespace {
@@ -206,30 +227,42 @@ private:
     std::optional<ExactBlockSplicer> blocks_;
 };
 
-// The longest stretch of text the body pass copies before it makes room again.
-constexpr std::size_t kRun = 4096;
+// At a stop of the body pass: writes a joint, an escape or the byte itself, and
+// returns the position after what it used.
+template <typename Output>
+std::size_t WriteStop(std::string_view text, std::size_t at, EscapeWriter& escapes,
+                      const Statement& statement, Output& output, char*& out) {
+    if (const ShortPiece* replacement = escapes.SingleFor(text[at])) {
+        out = replacement->WriteTo(out);
+        return at + 1;
+    }
+    if (HoldsAt(text, at, kLineBreak)) {
+        out = Put(out, statement.joint);
+        return at + kLineBreak.size();
+    }
+    return escapes.Write(text, at, out, output);
+}
 
 // EscapeQuotes and JoinLines: copies the runs between the stops, and at each stop
-// writes a joint, an escape or the byte itself.
+// writes what WriteStop does.
 template <typename Output>
 char* WriteLines(std::string_view text, EscapeWriter& escapes, const Statement& statement, Output& output,
                  char* out) {
-    const std::size_t step = std::max(statement.joint.size(), ShortPiece::kPadded);
-    for (std::size_t read = 0; read < text.size();) {
-        out = output.Room(out, kRun + step);
-        const std::size_t runEnd = std::min(text.size(), read + kRun);
-        const std::size_t stop = escapes.stops().CopyBlocksUntilFirstOf(text.substr(0, runEnd), read, out);
-        out += stop - read;
-        if ((read = stop) == runEnd)
-            continue;
-        if (const ShortPiece* replacement = escapes.SingleFor(text[read])) {
-            out = replacement->WriteTo(out);
-            ++read;
-        } else if (HoldsAt(text, read, kLineBreak)) {
-            out = Put(out, statement.joint);
-            read += kLineBreak.size();
-        } else {
-            read = escapes.Write(text, read, out, output);
+    // Room for a run within a block and for what one stop writes.
+    const std::size_t step = scan::kWide + std::max(statement.joint.size(), ShortPiece::kPadded);
+    std::size_t read = 0;
+    for (std::size_t block = 0; block < text.size(); block += scan::kWide) {
+        for (std::uint64_t hits = escapes.stops().StopsIn(text, block); hits != 0; hits &= hits - 1) {
+            const std::size_t stop = block + static_cast<std::size_t>(std::countr_zero(hits));
+            if (stop < read)
+                continue; // inside what the stop before it took
+            out = scan::CopyRun(text, read, stop, output.Room(out, step));
+            read = WriteStop(text, stop, escapes, statement, output, out);
+        }
+        const std::size_t end = std::min(block + scan::kWide, text.size());
+        if (read < end) {
+            out = scan::CopyRun(text, read, end, output.Room(out, step));
+            read = end;
         }
     }
     return out;
@@ -380,7 +413,7 @@ public:
     }
 
 private:
-    void Write(const ShortPiece& piece) { out_ = piece.WriteTo(output_.Room(out_, 0)); }
+    void Write(const ShortPiece& piece) { out_ = piece.WriteTo(output_.Room(out_, ShortPiece::kPadded)); }
 
     // An opening marker ends at read_; in the output it starts at `at`.
     void OpenBlock(char* at) {
