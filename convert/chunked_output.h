@@ -61,6 +61,8 @@ public:
 
     // Writes a piece of any length: a long one goes to the string directly.
     char* Append(char* at, std::string_view piece) {
+        if (piece.size() <= Free(at))
+            return Put(at, piece);
         if (piece.size() <= kChunk / 4)
             return Put(Room(at, piece.size()), piece);
         text_.append(unsent_, at).append(piece);

@@ -340,29 +340,57 @@ Draft WriteDraft(std::string_view lines, std::size_t lineBreaks, const TargetRec
 
 namespace {
 
+// The next space to drop: the last byte of a spaced opening or the first of a
+// spaced closing, whichever comes first.
+class MarkerSpaces {
+public:
+    // The body is text[begin, text.size()).
+    MarkerSpaces(std::string_view text, std::size_t begin, const BlockMarkers& markers)
+        : text_(text), begin_(begin), openings_(markers.spacedOpening), closings_(markers.spacedClosing),
+          openingSpace_(markers.spacedOpening.size() - 1) {
+        FindOpening(begin);
+        closing_ = closings_.Find(text_, begin);
+    }
+
+    // The next one at or after `from`, or kNone; `from` never decreases.
+    std::size_t Next(std::size_t from) {
+        if (opening_ < from)
+            FindOpening(from);
+        if (closing_ < from)
+            closing_ = closings_.Find(text_, from);
+        return std::min(opening_, closing_);
+    }
+
+private:
+    // The first spaced opening in the body whose space is at or after `from`.
+    void FindOpening(std::size_t from) {
+        const std::size_t at = openings_.Find(text_, std::max(begin_, from - std::min(from, openingSpace_)));
+        opening_ = at == kNone ? kNone : at + openingSpace_;
+    }
+
+    std::string_view text_;
+    std::size_t begin_;
+    scan::TextFinder openings_;
+    scan::TextFinder closings_;
+    std::size_t openingSpace_;
+    std::size_t opening_; // the space of the next spaced opening, or kNone
+    std::size_t closing_; // the next spaced closing, which starts with its space, or kNone
+};
+
 // Drops, in place, the space of every spaced opening and every spaced closing in
 // the body. One pass gives what replacing all openings and then all closings
 // gives: dropping a space never forms a new spaced marker, and where both share
 // a space ("<% %>") it is dropped once, after which the closing is gone as well.
-// Both markers hold the same byte second ("<% ", " %>"), so one byte is looked for.
 void DropMarkerSpaces(Draft& draft, const BlockMarkers& markers) {
     char* const data = draft.text.get();
-    const std::string_view body(data, draft.bodyEnd);
-    const scan::Finder keys(scan::ByteSet{markers.spacedOpening[1]});
     std::size_t read = draft.bodyBegin;
+    MarkerSpaces spaces(std::string_view(data, draft.bodyEnd), read, markers);
     std::size_t write = read;
-    for (std::size_t key = keys.FindFirstOf(body, read + 1); key < body.size();
-         key = keys.FindFirstOf(body, key + 1)) {
-        // The closing's space stands before the key, the opening's after it.
-        for (const std::size_t space : {key - 1, key + 1}) {
-            const std::string_view marker = space < key ? markers.spacedClosing : markers.spacedOpening;
-            if (space < read || !HoldsAt(body, key - 1, marker))
-                continue;
-            if (write != read)
-                std::memmove(data + write, data + read, space - read);
-            write += space - read;
-            read = space + 1;
-        }
+    for (std::size_t space = spaces.Next(read); space != kNone; space = spaces.Next(read)) {
+        if (write != read)
+            std::memmove(data + write, data + read, space - read);
+        write += space - read;
+        read = space + 1;
     }
     if (write == read)
         return;
@@ -402,7 +430,8 @@ public:
             const std::size_t opening =
                 searching_ ? opening_.Find(body_.substr(0, segmentEnd), read_) : kNone;
             const std::size_t copyEnd = opening == kNone ? segmentEnd : opening;
-            out_ = output_.Append(out_, body_.substr(read_, copyEnd - read_));
+            if (copyEnd != read_)
+                out_ = output_.Append(out_, body_.substr(read_, copyEnd - read_));
             read_ = copyEnd;
             if (opening != kNone) {
                 read_ += markers_.opening.size();
