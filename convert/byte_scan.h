@@ -192,7 +192,11 @@ inline char* MoveRun(char* data, std::size_t size, std::size_t from, std::size_t
 
 class Finder {
 public:
-    explicit Finder(const ByteSet& set) : tail_(set), empty_(set.size() == 0), wide_(set.size() > 4) {
+    explicit Finder(const ByteSet& set)
+        : tail_(set), lanesUsed_(set.size() == 0   ? 0
+                                 : set.size() <= 2 ? 2
+                                 : set.size() <= 4 ? 4
+                                                   : 8) {
         for (std::size_t i = 0; i < ByteSet::kCapacity; ++i)
             lanes_[i] = _mm_set1_epi8(set[i]);
     }
@@ -219,11 +223,13 @@ private:
 
     // 0xFF for each byte of the block that is in the set, 0 for the others.
     __m128i Hits(__m128i block) const {
-        if (empty_)
+        if (lanesUsed_ == 0)
             return _mm_setzero_si128();
         const auto eq = [&](std::size_t i) { return _mm_cmpeq_epi8(block, lanes_[i]); };
-        __m128i hits = _mm_or_si128(_mm_or_si128(eq(0), eq(1)), _mm_or_si128(eq(2), eq(3)));
-        if (wide_)
+        __m128i hits = _mm_or_si128(eq(0), eq(1));
+        if (lanesUsed_ > 2)
+            hits = _mm_or_si128(hits, _mm_or_si128(eq(2), eq(3)));
+        if (lanesUsed_ > 4)
             hits = _mm_or_si128(hits, _mm_or_si128(_mm_or_si128(eq(4), eq(5)), _mm_or_si128(eq(6), eq(7))));
         return hits;
     }
@@ -233,8 +239,7 @@ private:
 
     __m128i lanes_[ByteSet::kCapacity];
     portable::Finder tail_; // the last few bytes, too few for a block
-    bool empty_;
-    bool wide_;
+    std::size_t lanesUsed_; // 0, 2, 4 or 8 comparisons: unused lanes repeat the set's last byte
 };
 
 // Tests sixteen starting positions at once: a position matches where the byte at

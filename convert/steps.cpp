@@ -133,6 +133,10 @@ public:
             const std::string_view replacement = escapes[i].replacement;
             replacements_[i] = ShortPiece(replacement);
             startingWith_[static_cast<unsigned char>(escapes[i].text.front())] |= 1U << i;
+            if (escapes[i].text.size() == 1)
+                alone_ |= 1U << i;
+            else
+                withSecond_[static_cast<unsigned char>(escapes[i].text[1])] |= 1U << i;
             Starts(escapes[i].text.front(),
                    replacement.size() - std::min(replacement.size(), escapes[i].text.size()));
         }
@@ -176,8 +180,11 @@ public:
                 out = blocks_->WriteOperand(block->content, out);
                 return block->after;
             }
-        for (unsigned candidates = startingWith_[static_cast<unsigned char>(text[at])]; candidates != 0;
-             candidates &= candidates - 1) {
+        // Most bytes that start a longer escape ("<" of "</") are followed by no second byte of one.
+        const unsigned second =
+            at + 1 < text.size() ? withSecond_[static_cast<unsigned char>(text[at + 1])] : 0;
+        for (unsigned candidates = startingWith_[static_cast<unsigned char>(text[at])] & (alone_ | second);
+             candidates != 0; candidates &= candidates - 1) {
             const auto i = static_cast<std::size_t>(std::countr_zero(candidates));
             if (HoldsAt(text, at, escapes_[i].text)) {
                 out = replacements_[i].WriteTo(out);
@@ -222,6 +229,8 @@ private:
     std::array<ShortPiece, kMostEscapes> replacements_{};
     scan::ByteSet starts_{};
     std::array<std::uint16_t, 256> startingWith_{}; // per first byte, a bit for each escape it starts
+    std::array<std::uint16_t, 256> withSecond_{};   // per second byte, the same for the longer escapes
+    unsigned alone_ = 0;                            // a bit for each escape of one byte
     std::array<std::size_t, 256> growthOf_{};       // per first byte, the most its escapes grow
     std::array<std::int8_t, 256> single_{};         // per byte, its escape when it is replaced alone
     std::optional<ExactBlockSplicer> blocks_;
