@@ -147,7 +147,7 @@ inline constexpr std::size_t kBlock = 16;
 // Copies whole blocks, the last one reading and writing up to 15 bytes past the
 // run: `out` needs that room, and when the text ends too soon the copy is plain.
 inline char* CopyRun(std::string_view text, std::size_t from, std::size_t to, char* out) {
-    if (to + kBlock - 1 > text.size())
+    if (from == to || to + kBlock - 1 > text.size())
         return portable::CopyRun(text, from, to, out);
     for (; from < to; from += kBlock, out += kBlock)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
@@ -166,8 +166,8 @@ template <typename Word> void Move(char* out, const char* in) {
 // written. When the run moves down by 15 bytes or more, whatever the last block
 // writes past it lands on bytes already moved, so it may be whole as well.
 inline char* MoveRun(char* data, std::size_t size, std::size_t from, std::size_t to, char* out) {
-    if (out == data + from)
-        return data + to;
+    if (from == to || out == data + from)
+        return out + (to - from);
     if (out + kBlock - 1 <= data + from && to + kBlock - 1 <= size) {
         for (; from < to; from += kBlock, out += kBlock)
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out),

@@ -43,8 +43,12 @@ struct LineCompactor {
 
     // At a tab or a CR.
     void Stop() {
-        if (data[read++] == '\t')
-            return;              // stripped
+        if (data[read] == '\t') { // stripped, with the tabs that follow it
+            while (++read < size && data[read] == '\t') {
+            }
+            return;
+        }
+        ++read;
         std::size_t next = read; // stripping the tabs after a CR may bring it to its LF
         while (!preserveTabs && next < size && data[next] == '\t')
             ++next;
@@ -237,13 +241,16 @@ private:
 };
 
 // At a stop of the body pass: writes a joint, an escape or the byte itself, and
-// returns the position after what it used.
+// returns the position after what it used. Escapes of single bytes are written
+// on while the bytes after the stop have them, up to `blockEnd`.
 template <typename Output>
-std::size_t WriteStop(std::string_view text, std::size_t at, EscapeWriter& escapes,
+std::size_t WriteStop(std::string_view text, std::size_t at, std::size_t blockEnd, EscapeWriter& escapes,
                       const Statement& statement, Output& output, char*& out) {
     if (const ShortPiece* replacement = escapes.SingleFor(text[at])) {
-        out = replacement->WriteTo(out);
-        return at + 1;
+        do // dense escapes go by table look-ups alone, up to the end of the block
+            out = replacement->WriteTo(out);
+        while (++at < blockEnd && (replacement = escapes.SingleFor(text[at])) != nullptr);
+        return at;
     }
     if (HoldsAt(text, at, kLineBreak)) {
         out = Put(out, statement.joint);
@@ -257,18 +264,18 @@ std::size_t WriteStop(std::string_view text, std::size_t at, EscapeWriter& escap
 template <typename Output>
 char* WriteLines(std::string_view text, EscapeWriter& escapes, const Statement& statement, Output& output,
                  char* out) {
-    // Room for a run within a block and for what one stop writes.
-    const std::size_t step = scan::kWide + std::max(statement.joint.size(), ShortPiece::kPadded);
+    // Room for a run within a block and for what one stop writes: a joint, or escapes up to the block's end.
+    const std::size_t step = scan::kWide * ShortPiece::kPadded + statement.joint.size();
     std::size_t read = 0;
     for (std::size_t block = 0; block < text.size(); block += scan::kWide) {
+        const std::size_t end = std::min(block + scan::kWide, text.size());
         for (std::uint64_t hits = escapes.stops().StopsIn(text, block); hits != 0; hits &= hits - 1) {
             const std::size_t stop = block + static_cast<std::size_t>(std::countr_zero(hits));
             if (stop < read)
                 continue; // inside what the stop before it took
             out = scan::CopyRun(text, read, stop, output.Room(out, step));
-            read = WriteStop(text, stop, escapes, statement, output, out);
+            read = WriteStop(text, stop, end, escapes, statement, output, out);
         }
-        const std::size_t end = std::min(block + scan::kWide, text.size());
         if (read < end) {
             out = scan::CopyRun(text, read, end, output.Room(out, step));
             read = end;
