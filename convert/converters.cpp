@@ -14,8 +14,9 @@ std::string ConvertForTarget(Target target, std::string text, std::string_view k
     if (record.blocks == nullptr || exact)
         return WriteCode(text, lineBreaks, record, statement, exact ? Escaping::Exact : Escaping::Default);
     Draft draft = WriteDraft(text, lineBreaks, record, statement);
-    text = std::string(); // the draft holds it all now
-    return SpliceEmbeddedBlocks(draft, *record.blocks);
+    text.clear(); // the draft holds it all now
+    text.shrink_to_fit();
+    return SpliceEmbeddedBlocks(std::move(draft), *record.blocks);
 }
 
 namespace {

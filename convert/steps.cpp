@@ -403,14 +403,12 @@ void DropMarkerSpaces(Draft& draft, const BlockMarkers& markers) {
     MarkerSpaces spaces(std::string_view(data, draft.bodyEnd), read, markers);
     std::size_t write = read;
     for (std::size_t space = spaces.Next(read); space != kNone; space = spaces.Next(read)) {
-        if (write != read)
-            std::memmove(data + write, data + read, space - read);
-        write += space - read;
+        write = static_cast<std::size_t>(scan::MoveRun(data, draft.size, read, space, data + write) - data);
         read = space + 1;
     }
     if (write == read)
         return;
-    std::memmove(data + write, data + read, draft.size - read);
+    scan::MoveRun(data, draft.size, read, draft.size, data + write);
     draft.size -= read - write;
     draft.bodyEnd -= read - write;
 }
@@ -498,7 +496,8 @@ private:
         const std::string_view opening = markers_.opening;
         const std::string_view written = output_.Last(out_, opening.size() - 1);
         for (std::size_t k = 1; k < opening.size(); ++k)
-            if (written.ends_with(opening.substr(0, k)) && HoldsAt(body_, read_, opening.substr(k))) {
+            if (k <= written.size() && HoldsAt(written, written.size() - k, opening.substr(0, k)) &&
+                HoldsAt(body_, read_, opening.substr(k))) {
                 read_ += opening.size() - k;
                 return output_.TakeBack(out_, k);
             }
@@ -529,7 +528,7 @@ std::size_t SpliceGrowth(const BlockMarkers& m) {
 
 } // namespace
 
-std::string SpliceEmbeddedBlocks(Draft& draft, const BlockMarkers& markers) {
+std::string SpliceEmbeddedBlocks(Draft draft, const BlockMarkers& markers) {
     DropMarkerSpaces(draft, markers);
     const std::string_view code(draft.text.get(), draft.size);
     const std::string_view body = code.substr(draft.bodyBegin, draft.bodyEnd - draft.bodyBegin);
@@ -547,6 +546,7 @@ std::string SpliceEmbeddedBlocks(Draft& draft, const BlockMarkers& markers) {
     else
         out = output.Append(out, body.substr(first));
     std::string text = output.Finish(output.Append(out, code.substr(draft.bodyEnd)));
+    draft.text.reset();
     // Deleted blocks can leave far more room than the code needs; the caller should not hold on to it.
     if (text.capacity() > 2 * text.size() + 4096)
         text.shrink_to_fit();

@@ -45,6 +45,6 @@ Draft WriteDraft(std::string_view lines, std::size_t lineBreaks, const TargetRec
 // the printed string: each block with content becomes Q joiner content joiner Q, a
 // blank one disappears. Gives exactly what splicing the first opening marker with
 // the first closing marker after it, over and over from the beginning, would give.
-std::string SpliceEmbeddedBlocks(Draft& draft, const BlockMarkers& markers);
+std::string SpliceEmbeddedBlocks(Draft draft, const BlockMarkers& markers);
 
 } // namespace quillvane
