@@ -1,10 +1,10 @@
 #pragma once
 
 // The loops that every pass over a whole text spends its time in: finding the
-// next byte of a small set, and finding a short marker text. With SSE2 (every
-// x86-64 processor has it) sixteen positions are classified at once; the portable
-// versions do the same one by one, serve every other processor, and are what the
-// tests hold the fast ones to.
+// bytes of a small set a block at a time, copying the runs between them, and
+// finding a short marker text. With SSE2 (every x86-64 processor has it) sixteen
+// positions are classified at once; the portable versions do the same one by
+// one, serve every other processor, and are what the tests hold the fast ones to.
 
 #include <algorithm>
 #include <array>
@@ -74,17 +74,10 @@ inline char* MoveRun(char* data, std::size_t, std::size_t from, std::size_t to, 
     return out + (to - from);
 }
 
-// Finds the bytes of one set in texts.
+// Finds where the bytes of one set stand in texts.
 class Finder {
 public:
     explicit Finder(const ByteSet& set) : set_(set) {}
-
-    // The first position at or after `from` whose byte is in the set, or text.size().
-    std::size_t FindFirstOf(std::string_view text, std::size_t from) const {
-        while (from < text.size() && !set_.Contains(text[from]))
-            ++from;
-        return from < text.size() ? from : text.size();
-    }
 
     // The bytes of the set among the kWide from `block`: bit i stands for the byte
     // at block + i. Bits past the text's end are clear.
@@ -199,13 +192,6 @@ public:
                                                    : 8) {
         for (std::size_t i = 0; i < ByteSet::kCapacity; ++i)
             lanes_[i] = _mm_set1_epi8(set[i]);
-    }
-
-    std::size_t FindFirstOf(std::string_view text, std::size_t from) const {
-        for (; from + kBlock <= text.size(); from += kBlock)
-            if (const unsigned hits = Classify(Load(text.data() + from)); hits != 0)
-                return from + static_cast<std::size_t>(std::countr_zero(hits));
-        return tail_.FindFirstOf(text, from);
     }
 
     std::uint64_t StopsIn(std::string_view text, std::size_t block) const {
