@@ -1,10 +1,10 @@
 #pragma once
 
 // The loops that every pass over a whole text spends its time in: finding the
-// next byte of a small set, and finding a short marker text. With SSE2 (every
-// x86-64 processor has it) sixteen positions are classified at once; the portable
-// versions do the same one by one, serve every other processor, and are what the
-// tests hold the fast ones to.
+// bytes of a small set a block at a time, copying the runs between them, and
+// finding a short marker text. With SSE2 (every x86-64 processor has it) sixteen
+// positions are classified at once; the portable versions do the same one by
+// one, serve every other processor, and are what the tests hold the fast ones to.
 
 #include <algorithm>
 #include <array>
@@ -55,38 +55,37 @@ private:
     std::array<bool, 256> members_{};
 };
 
+// The passes take their stops a block of this many bytes at a time.
+inline constexpr std::size_t kWide = 64;
+
 namespace portable {
 
-// Finds the bytes of one set in texts.
+// Copies text[from, to) to `out`, which does not overlap the text, and returns
+// the end of the copy.
+inline char* CopyRun(std::string_view text, std::size_t from, std::size_t to, char* out) {
+    std::memcpy(out, text.data() + from, to - from);
+    return out + (to - from);
+}
+
+// Moves data[from, to) down to `out`, at or before data + from, in a buffer of
+// `size` bytes; returns the end.
+inline char* MoveRun(char* data, std::size_t, std::size_t from, std::size_t to, char* out) {
+    std::memmove(out, data + from, to - from);
+    return out + (to - from);
+}
+
+// Finds where the bytes of one set stand in texts.
 class Finder {
 public:
     explicit Finder(const ByteSet& set) : set_(set) {}
 
-    // The first position at or after `from` whose byte is in the set, or text.size().
-    std::size_t FindFirstOf(std::string_view text, std::size_t from) const {
-        while (from < text.size() && !set_.Contains(text[from]))
-            ++from;
-        return from < text.size() ? from : text.size();
-    }
-
-    // FindFirstOf, copying the bytes it passes over to `out`.
-    std::size_t CopyUntilFirstOf(std::string_view text, std::size_t from, char* out) const {
-        while (from < text.size() && !set_.Contains(text[from]))
-            *out++ = text[from++];
-        return from < text.size() ? from : text.size();
-    }
-
-    // The same: the fast one's room behind the run is not needed here.
-    std::size_t CopyBlocksUntilFirstOf(std::string_view text, std::size_t from, char* out) const {
-        return CopyUntilFirstOf(text, from, out);
-    }
-
-    // How many bytes of `text` are in the set.
-    std::size_t CountOf(std::string_view text) const {
-        std::size_t count = 0;
-        for (const char c : text)
-            count += set_.Contains(c) ? 1 : 0;
-        return count;
+    // The bytes of the set among the kWide from `block`: bit i stands for the byte
+    // at block + i. Bits past the text's end are clear.
+    std::uint64_t StopsIn(std::string_view text, std::size_t block) const {
+        std::uint64_t stops = 0;
+        for (std::size_t i = 0; i < kWide && block + i < text.size(); ++i)
+            stops |= static_cast<std::uint64_t>(set_.Contains(text[block + i])) << i;
+        return stops;
     }
 
 private:
@@ -136,92 +135,87 @@ private:
 #if defined(QUILLVANE_HAS_SSE2)
 namespace sse2 {
 
+inline constexpr std::size_t kBlock = 16;
+
+// Copies whole blocks, the last one reading and writing up to 15 bytes past the
+// run: `out` needs that room, and when the text ends too soon the copy is plain.
+inline char* CopyRun(std::string_view text, std::size_t from, std::size_t to, char* out) {
+    if (from == to || to + kBlock - 1 > text.size())
+        return portable::CopyRun(text, from, to, out);
+    for (; from < to; from += kBlock, out += kBlock)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from)));
+    return out - (from - to);
+}
+
+template <typename Word> void Move(char* out, const char* in) {
+    Word word;
+    std::memcpy(&word, in, sizeof word);
+    std::memcpy(out, &word, sizeof word);
+}
+
+// Whole blocks, then the rest in pieces of 8, 4, 2 and 1, each loaded before it
+// is stored, so that moving down in place is safe and nothing past the run is
+// written. When the run moves down by 15 bytes or more, whatever the last block
+// writes past it lands on bytes already moved, so it may be whole as well.
+inline char* MoveRun(char* data, std::size_t size, std::size_t from, std::size_t to, char* out) {
+    if (from == to || out == data + from)
+        return out + (to - from);
+    if (out + kBlock - 1 <= data + from && to + kBlock - 1 <= size) {
+        for (; from < to; from += kBlock, out += kBlock)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from)));
+        return out - (from - to);
+    }
+    for (; from + kBlock <= to; from += kBlock, out += kBlock)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from)));
+    const std::size_t rest = to - from;
+    const char* const in = data + from;
+    if (rest & 8)
+        Move<std::uint64_t>(out, in);
+    if (rest & 4)
+        Move<std::uint32_t>(out + (rest & 8), in + (rest & 8));
+    if (rest & 2)
+        Move<std::uint16_t>(out + (rest & 12), in + (rest & 12));
+    if (rest & 1)
+        out[rest & 14] = in[rest & 14];
+    return out + rest;
+}
+
 class Finder {
 public:
-    static constexpr std::size_t kBlock = 16;
-
-    explicit Finder(const ByteSet& set) : tail_(set), empty_(set.size() == 0), wide_(set.size() > 4) {
+    explicit Finder(const ByteSet& set)
+        : tail_(set), lanesUsed_(set.size() == 0   ? 0
+                                 : set.size() <= 2 ? 2
+                                 : set.size() <= 4 ? 4
+                                                   : 8) {
         for (std::size_t i = 0; i < ByteSet::kCapacity; ++i)
             lanes_[i] = _mm_set1_epi8(set[i]);
     }
 
-    std::size_t FindFirstOf(std::string_view text, std::size_t from) const {
-        for (; from + kBlock <= text.size(); from += kBlock)
-            if (const unsigned hits = Classify(Load(text.data() + from)); hits != 0)
-                return from + static_cast<std::size_t>(std::countr_zero(hits));
-        return tail_.FindFirstOf(text, from);
-    }
-
-    // CopyUntilFirstOf into a separate buffer, whole blocks at a time: up to 15 bytes
-    // behind the copied ones may be overwritten, so `out` needs that much room.
-    std::size_t CopyBlocksUntilFirstOf(std::string_view text, std::size_t from, char* out) const {
-        for (; from + kBlock <= text.size(); from += kBlock, out += kBlock) {
-            const __m128i block = Load(text.data() + from);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
-            if (const unsigned hits = Classify(block); hits != 0)
-                return from + static_cast<std::size_t>(std::countr_zero(hits));
-        }
-        return tail_.CopyUntilFirstOf(text, from, out);
-    }
-
-    // Copies exactly the bytes it passes over. Safe in place, with `out` at or before
-    // `from`: a block is stored only once it is loaded, and only over bytes it holds.
-    std::size_t CopyUntilFirstOf(std::string_view text, std::size_t from, char* out) const {
-        for (; from + kBlock <= text.size(); from += kBlock, out += kBlock) {
-            const __m128i block = Load(text.data() + from);
-            if (const unsigned hits = Classify(block); hits != 0) {
-                const auto run = static_cast<std::size_t>(std::countr_zero(hits));
-                CopyShort(out, text.data() + from, run);
-                return from + run;
-            }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
-        }
-        return tail_.CopyUntilFirstOf(text, from, out);
-    }
-
-    std::size_t CountOf(std::string_view text) const {
-        // Each hit is a byte 0xFF; its low bit, summed by SAD, counts it without a
-        // popcount instruction, which plain x86-64 lacks.
-        const __m128i ones = _mm_set1_epi8(1);
-        __m128i sums = _mm_setzero_si128();
-        std::size_t at = 0;
-        for (; at + kBlock <= text.size(); at += kBlock) {
-            const __m128i hits = _mm_and_si128(Hits(Load(text.data() + at)), ones);
-            sums = _mm_add_epi64(sums, _mm_sad_epu8(hits, _mm_setzero_si128()));
-        }
-        const auto count = static_cast<std::size_t>(_mm_cvtsi128_si64(sums)) +
-                           static_cast<std::size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
-        return count + tail_.CountOf(text.substr(at));
+    std::uint64_t StopsIn(std::string_view text, std::size_t block) const {
+        if (block + kWide > text.size())
+            return tail_.StopsIn(text, block);
+        const char* const at = text.data() + block;
+        return static_cast<std::uint64_t>(Classify(Load(at))) |
+               static_cast<std::uint64_t>(Classify(Load(at + 16))) << 16 |
+               static_cast<std::uint64_t>(Classify(Load(at + 32))) << 32 |
+               static_cast<std::uint64_t>(Classify(Load(at + 48))) << 48;
     }
 
 private:
     static __m128i Load(const char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
 
-    // Fewer than 16 bytes, in pieces of 8, 4, 2 and 1, each loaded before it is stored.
-    static void CopyShort(char* out, const char* in, std::size_t size) {
-        if (size & 8)
-            Move<std::uint64_t>(out, in);
-        if (size & 4)
-            Move<std::uint32_t>(out + (size & 8), in + (size & 8));
-        if (size & 2)
-            Move<std::uint16_t>(out + (size & 12), in + (size & 12));
-        if (size & 1)
-            out[size & 14] = in[size & 14];
-    }
-
-    template <typename Word> static void Move(char* out, const char* in) {
-        Word word;
-        std::memcpy(&word, in, sizeof word);
-        std::memcpy(out, &word, sizeof word);
-    }
-
     // 0xFF for each byte of the block that is in the set, 0 for the others.
     __m128i Hits(__m128i block) const {
-        if (empty_)
+        if (lanesUsed_ == 0)
             return _mm_setzero_si128();
         const auto eq = [&](std::size_t i) { return _mm_cmpeq_epi8(block, lanes_[i]); };
-        __m128i hits = _mm_or_si128(_mm_or_si128(eq(0), eq(1)), _mm_or_si128(eq(2), eq(3)));
-        if (wide_)
+        __m128i hits = _mm_or_si128(eq(0), eq(1));
+        if (lanesUsed_ > 2)
+            hits = _mm_or_si128(hits, _mm_or_si128(eq(2), eq(3)));
+        if (lanesUsed_ > 4)
             hits = _mm_or_si128(hits, _mm_or_si128(_mm_or_si128(eq(4), eq(5)), _mm_or_si128(eq(6), eq(7))));
         return hits;
     }
@@ -231,8 +225,7 @@ private:
 
     __m128i lanes_[ByteSet::kCapacity];
     portable::Finder tail_; // the last few bytes, too few for a block
-    bool empty_;
-    bool wide_;
+    std::size_t lanesUsed_; // 0, 2, 4 or 8 comparisons: unused lanes repeat the set's last byte
 };
 
 // Tests sixteen starting positions at once: a position matches where the byte at
@@ -274,8 +267,6 @@ public:
     }
 
 private:
-    static constexpr std::size_t kBlock = 16;
-
     // 0xFF at each of the sixteen positions from `at` where the needle starts.
     template <std::size_t kSize> __m128i Matches(const char* at) const {
         __m128i matches = _mm_cmpeq_epi8(Load(at), lanes_[0]);
@@ -328,9 +319,45 @@ private:
 } // namespace sse2
 using Finder = sse2::Finder;
 using TextFinder = sse2::TextFinder;
+using sse2::CopyRun;
+using sse2::MoveRun;
 #else
 using Finder = portable::Finder;
 using TextFinder = portable::TextFinder;
+using portable::CopyRun;
+using portable::MoveRun;
 #endif
+
+// The sum over `text` of the weight of each byte: byte i of `bytes` weighs
+// weights[i] (at most 255), every other byte nothing. One pass, however many
+// weights there are.
+inline std::size_t WeightOf(std::string_view text, const ByteSet& bytes,
+                            const std::array<std::uint8_t, ByteSet::kCapacity>& weights) {
+    std::array<std::uint8_t, 256> table{};
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        table[static_cast<unsigned char>(bytes[i])] = weights[i];
+    std::size_t total = 0;
+    std::size_t at = 0;
+#if defined(QUILLVANE_HAS_SSE2)
+    __m128i lanes[ByteSet::kCapacity], weighs[ByteSet::kCapacity];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        lanes[i] = _mm_set1_epi8(bytes[i]);
+        weighs[i] = _mm_set1_epi8(static_cast<char>(weights[i]));
+    }
+    __m128i sums = _mm_setzero_si128();
+    for (; at + 16 <= text.size(); at += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+        __m128i weight = _mm_setzero_si128();
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            weight = _mm_or_si128(weight, _mm_and_si128(_mm_cmpeq_epi8(block, lanes[i]), weighs[i]));
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(weight, _mm_setzero_si128()));
+    }
+    total = static_cast<std::size_t>(_mm_cvtsi128_si64(sums)) +
+            static_cast<std::size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+#endif
+    for (; at < text.size(); ++at)
+        total += table[static_cast<unsigned char>(text[at])];
+    return total;
+}
 
 } // namespace quillvane::scan

@@ -10,11 +10,13 @@ std::string ConvertForTarget(Target target, std::string text, std::string_view k
                              bool preserveEmptyLines, bool preserveTabs, bool exact) {
     const TargetRecord& record = RecordOf(target);
     const std::size_t lineBreaks = PrepareLines(text, preserveEmptyLines, preserveTabs);
-    Code code = WriteBody(std::move(text), lineBreaks, record, StatementFor(record, keyword, singleStatement),
-                          exact ? Escaping::Exact : Escaping::Default);
-    if (record.blocks != nullptr && !exact)
-        SpliceEmbeddedBlocks(code, *record.blocks);
-    return std::move(code.text);
+    const Statement statement = StatementFor(record, keyword, singleStatement);
+    if (record.blocks == nullptr || exact)
+        return WriteCode(text, lineBreaks, record, statement, exact ? Escaping::Exact : Escaping::Default);
+    Draft draft = WriteDraft(text, lineBreaks, record, statement);
+    text.clear(); // the draft holds it all now
+    text.shrink_to_fit();
+    return SpliceEmbeddedBlocks(std::move(draft), *record.blocks);
 }
 
 namespace {

@@ -1,5 +1,7 @@
 #include "convert/exact_blocks.h"
 
+#include "convert/chunked_output.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -8,11 +10,6 @@ namespace quillvane {
 namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
-
-char* Put(char* out, std::string_view piece) {
-    std::memcpy(out, piece.data(), piece.size());
-    return out + piece.size();
-}
 
 } // namespace
 
@@ -39,25 +36,33 @@ std::size_t ExactBlockSplicer::Growth() const {
     return added > removed ? added - removed : 0;
 }
 
-std::size_t ExactBlockSplicer::Splice(std::string_view text, std::size_t at, char*& out) {
+std::optional<ExactBlockSplicer::Block> ExactBlockSplicer::Find(std::string_view text, std::size_t at) {
     const std::string_view rest = text.substr(at);
     const std::size_t opening = rest.starts_with(spacedOpening_)     ? spacedOpening_.size()
                                 : rest.starts_with(markers_.opening) ? markers_.opening.size()
                                                                      : 0;
     if (opening == 0)
-        return kNone;
+        return std::nullopt;
     const std::size_t contentBegin = at + opening;
     const std::size_t close = closings_.From(text, contentBegin);
     if (close == kNone || close > lineBreaks_.From(text, contentBegin))
-        return kNone;
+        return std::nullopt;
     std::string_view content = text.substr(contentBegin, close - contentBegin);
     if (content.starts_with(markers_.echoSign))
         content.remove_prefix(markers_.echoSign.size());
     if (content.ends_with(' '))
         content.remove_suffix(1);
-    if (content.find_first_not_of(' ') != kNone)
-        out = Put(Put(Put(out, operandStart_), content), operandEnd_);
-    return close + markers_.closing.size();
+    return Block{close + markers_.closing.size(), content};
+}
+
+std::size_t ExactBlockSplicer::OperandSize(std::string_view content) const {
+    return content.find_first_not_of(' ') == kNone
+               ? 0
+               : operandStart_.size() + content.size() + operandEnd_.size();
+}
+
+char* ExactBlockSplicer::WriteOperand(std::string_view content, char* out) const {
+    return OperandSize(content) == 0 ? out : Put(Put(Put(out, operandStart_), content), operandEnd_);
 }
 
 } // namespace quillvane

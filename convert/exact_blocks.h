@@ -18,6 +18,7 @@
 #include "convert/target_records.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,11 +33,19 @@ public:
     // The most that one block makes the text longer.
     std::size_t Growth() const;
 
-    // When a block opens at `at` and closes on its line, writes it to `out` as an
-    // operand of the printed string (nothing when it is blank) and returns the
-    // position after it; otherwise returns npos and writes nothing. Calls must come
-    // with growing positions in one text.
-    std::size_t Splice(std::string_view text, std::size_t at, char*& out);
+    // A block found in the text: where it ends, and its content as the operand takes it.
+    struct Block {
+        std::size_t after;
+        std::string_view content;
+    };
+
+    // The block that opens at `at` and closes on its line, or nothing. Calls must
+    // come with growing positions in one text.
+    std::optional<Block> Find(std::string_view text, std::size_t at);
+
+    // The block as an operand of the printed string; nothing when it is blank.
+    std::size_t OperandSize(std::string_view content) const;
+    char* WriteOperand(std::string_view content, char* out) const;
 
 private:
     // The first occurrence at or after a position; positions only grow, so each

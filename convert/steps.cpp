@@ -1,8 +1,8 @@
 #include "convert/steps.h"
 
 #include "convert/byte_scan.h"
+#include "convert/chunked_output.h"
 #include "convert/exact_blocks.h"
-#include "convert/pair_scan.h"
 
 #include <algorithm>
 #include <array>
@@ -24,30 +24,38 @@ bool EndsWithLineBreak(const char* begin, std::size_t size) {
 
 } // namespace
 
-std::size_t PrepareLines(std::string& text, bool preserveEmptyLines, bool preserveTabs) {
-    const scan::ByteSet stopBytes = preserveTabs ? scan::ByteSet{'\r'} : scan::ByteSet{'\r', '\t'};
-    const scan::Finder stops(stopBytes);
-    char* const data = text.data();
-    const std::size_t size = text.size();
+namespace {
+
+// The line pass's state: it reads ahead of where it writes, in one buffer.
+struct LineCompactor {
+    char* data;
+    std::size_t size;
+    bool preserveEmptyLines;
+    bool preserveTabs;
     std::size_t read = 0;
     std::size_t write = 0;      // never past `read`: the text only shrinks
     std::size_t lineBreaks = 1; // the final one
-    while (read < size) {
-        if (!stopBytes.Contains(data[read])) { // a run of ordinary bytes
-            const std::size_t stop = stops.CopyUntilFirstOf(text, read, data + write);
-            write += stop - read;
-            read = stop;
-            continue;
+
+    void MoveTo(std::size_t end) {
+        write = static_cast<std::size_t>(scan::MoveRun(data, size, read, end, data + write) - data);
+        read = end;
+    }
+
+    // At a tab or a CR.
+    void Stop() {
+        if (data[read] == '\t') { // stripped, with the tabs that follow it
+            while (++read < size && data[read] == '\t') {
+            }
+            return;
         }
-        if (data[read++] == '\t')
-            continue;            // stripped
+        ++read;
         std::size_t next = read; // stripping the tabs after a CR may bring it to its LF
         while (!preserveTabs && next < size && data[next] == '\t')
             ++next;
         if (next < size && data[next] == '\n') {
             read = next + 1;
             if (!preserveEmptyLines && EndsWithLineBreak(data, write))
-                continue; // the line it ends is empty: collapsed
+                return; // the line it ends is empty: collapsed
             data[write++] = '\r';
             data[write++] = '\n';
             ++lineBreaks;
@@ -55,21 +63,33 @@ std::size_t PrepareLines(std::string& text, bool preserveEmptyLines, bool preser
             data[write++] = '\r'; // a lone CR is an ordinary character
         }
     }
-    // The final line break collapses with one that ends the text.
-    if (!preserveEmptyLines && EndsWithLineBreak(data, write)) {
-        write -= 2;
-        --lineBreaks;
+};
+
+} // namespace
+
+std::size_t PrepareLines(std::string& text, bool preserveEmptyLines, bool preserveTabs) {
+    const scan::Finder stops(preserveTabs ? scan::ByteSet{'\r'} : scan::ByteSet{'\r', '\t'});
+    LineCompactor lines{text.data(), text.size(), preserveEmptyLines, preserveTabs};
+    for (std::size_t block = 0; block < text.size(); block += scan::kWide) {
+        for (std::uint64_t hits = stops.StopsIn(text, block); hits != 0; hits &= hits - 1) {
+            const std::size_t stop = block + static_cast<std::size_t>(std::countr_zero(hits));
+            if (stop < lines.read)
+                continue; // a tab that a CR before it took
+            lines.MoveTo(stop);
+            lines.Stop();
+        }
+        lines.MoveTo(std::max(lines.read, std::min(block + scan::kWide, text.size())));
     }
-    text.resize(write);
-    return lineBreaks;
+    // The final line break collapses with one that ends the text.
+    if (!preserveEmptyLines && EndsWithLineBreak(text.data(), lines.write)) {
+        lines.write -= 2;
+        --lines.lineBreaks;
+    }
+    text.resize(lines.write);
+    return lines.lineBreaks;
 }
 
 namespace {
-
-char* Put(char* out, std::string_view piece) {
-    std::memcpy(out, piece.data(), piece.size());
-    return out + piece.size();
-}
 
 bool HoldsAt(std::string_view text, std::size_t at, std::string_view piece) {
     if (text.size() - at < piece.size())
@@ -84,7 +104,7 @@ bool HoldsAt(std::string_view text, std::size_t at, std::string_view piece) {
 // whatever it is written into has a block of slack at its end.
 class ShortPiece {
 public:
-    static constexpr std::size_t kPadded = 16;
+    static constexpr std::size_t kPadded = ChunkedOutput::kSlack;
 
     ShortPiece() = default;
     explicit ShortPiece(std::string_view text) : size_(text.size()) {
@@ -110,41 +130,35 @@ public:
     static constexpr std::size_t kMostEscapes = 16;
 
     EscapeWriter(std::span<const LiteralEscape> escapes, const BlockMarkers* exactBlocks)
-        : escapes_(escapes) {
+        : escapes_(escapes), stops_(StopBytes(escapes, exactBlocks)) {
         if (escapes.size() > replacements_.size())
             throw std::length_error("EscapeWriter: too many escapes");
         for (std::size_t i = 0; i < escapes.size(); ++i) {
             const std::string_view replacement = escapes[i].replacement;
             replacements_[i] = ShortPiece(replacement);
             startingWith_[static_cast<unsigned char>(escapes[i].text.front())] |= 1U << i;
-            Follows(escapes[i].text);
+            if (escapes[i].text.size() == 1)
+                alone_ |= 1U << i;
+            else
+                withSecond_[static_cast<unsigned char>(escapes[i].text[1])] |= 1U << i;
             Starts(escapes[i].text.front(),
                    replacement.size() - std::min(replacement.size(), escapes[i].text.size()));
         }
         if (exactBlocks != nullptr) {
             blocks_.emplace(*exactBlocks);
             Starts(blocks_->FirstByte(), blocks_->Growth());
-            Follows(exactBlocks->opening);
         }
+        FindSingles();
     }
 
-    // Where the body pass must stop in exact mode: at a CR, at a byte that an escape
-    // of its own starts, and at a byte that only starts longer ones when one of their
-    // second bytes follows it.
-    struct PairStops {
-        scan::ByteSet singles{'\r'};
-        scan::ByteSet leads{};
-    };
-    PairStops Pairs() const {
-        PairStops stops;
-        for (std::size_t i = 0; i < starts_.size(); ++i)
-            (alone_[static_cast<unsigned char>(starts_[i])] ? stops.singles : stops.leads).Add(starts_[i]);
-        return stops;
-    }
-    const scan::ByteSet& follows() const { return follows_; }
+    // Where the body pass stops: at a CR and at every byte an escape or a block starts with.
+    const scan::Finder& stops() const { return stops_; }
 
-    // The bytes an escape may start with.
-    const scan::ByteSet& starts() const { return starts_; }
+    // The replacement of a byte whose one escape is just that byte, or nullptr.
+    const ShortPiece* SingleFor(char byte) const {
+        const int i = single_[static_cast<unsigned char>(byte)];
+        return i < 0 ? nullptr : &replacements_[static_cast<std::size_t>(i)];
+    }
 
     // The most that the escapes make `text` longer. The CR LF of its `storedBreaks`
     // line breaks become joints, which are counted apart.
@@ -162,12 +176,19 @@ public:
 
     // Writes the block or the escape that matches at `at`, or else the byte itself,
     // and returns the position after what it used.
-    std::size_t Write(std::string_view text, std::size_t at, char*& out) {
+    template <typename Output>
+    std::size_t Write(std::string_view text, std::size_t at, char*& out, Output& output) {
         if (blocks_ && text[at] == blocks_->FirstByte())
-            if (const std::size_t after = blocks_->Splice(text, at, out); after != kNone)
-                return after;
-        for (unsigned candidates = startingWith_[static_cast<unsigned char>(text[at])]; candidates != 0;
-             candidates &= candidates - 1) {
+            if (const auto block = blocks_->Find(text, at)) {
+                out = output.Room(out, blocks_->OperandSize(block->content));
+                out = blocks_->WriteOperand(block->content, out);
+                return block->after;
+            }
+        // Most bytes that start a longer escape ("<" of "</") are followed by no second byte of one.
+        const unsigned second =
+            at + 1 < text.size() ? withSecond_[static_cast<unsigned char>(text[at + 1])] : 0;
+        for (unsigned candidates = startingWith_[static_cast<unsigned char>(text[at])] & (alone_ | second);
+             candidates != 0; candidates &= candidates - 1) {
             const auto i = static_cast<std::size_t>(std::countr_zero(candidates));
             if (HoldsAt(text, at, escapes_[i].text)) {
                 out = replacements_[i].WriteTo(out);
@@ -179,63 +200,99 @@ public:
     }
 
 private:
+    static scan::ByteSet StopBytes(std::span<const LiteralEscape> escapes, const BlockMarkers* blocks) {
+        scan::ByteSet stops{'\r'};
+        for (const LiteralEscape& escape : escapes)
+            stops.Add(escape.text.front());
+        if (blocks != nullptr)
+            stops.Add(blocks->opening.front());
+        return stops;
+    }
+
     void Starts(char byte, std::size_t growth) {
         starts_.Add(byte);
         std::size_t& most = growthOf_[static_cast<unsigned char>(byte)];
         most = std::max(most, growth);
     }
     std::size_t GrowthOf(char byte) const { return growthOf_[static_cast<unsigned char>(byte)]; }
-    void Follows(std::string_view escaped) {
-        if (escaped.size() == 1)
-            alone_[static_cast<unsigned char>(escaped[0])] = true;
-        else
-            follows_.Add(escaped[1]);
+
+    // A byte is replaced straight from the table when its one escape is that byte
+    // alone, it starts no block, and it is not a CR, which may start a line break.
+    void FindSingles() {
+        single_.fill(-1);
+        for (std::size_t i = 0; i < escapes_.size(); ++i) {
+            const auto first = static_cast<unsigned char>(escapes_[i].text.front());
+            if (escapes_[i].text.size() == 1 && std::has_single_bit(startingWith_[first]) && first != '\r' &&
+                !(blocks_ && escapes_[i].text.front() == blocks_->FirstByte()))
+                single_[first] = static_cast<std::int8_t>(i);
+        }
     }
 
     std::span<const LiteralEscape> escapes_;
+    scan::Finder stops_;
     std::array<ShortPiece, kMostEscapes> replacements_{};
     scan::ByteSet starts_{};
     std::array<std::uint16_t, 256> startingWith_{}; // per first byte, a bit for each escape it starts
+    std::array<std::uint16_t, 256> withSecond_{};   // per second byte, the same for the longer escapes
+    unsigned alone_ = 0;                            // a bit for each escape of one byte
     std::array<std::size_t, 256> growthOf_{};       // per first byte, the most its escapes grow
+    std::array<std::int8_t, 256> single_{};         // per byte, its escape when it is replaced alone
     std::optional<ExactBlockSplicer> blocks_;
-    std::array<bool, 256> alone_{}; // per first byte: an escape of just that byte
-    scan::ByteSet follows_{};       // the second bytes of the longer escapes
 };
 
-// A set of bytes as the body pass's stops.
-class ByteStops {
-public:
-    explicit ByteStops(const scan::ByteSet& bytes) : bytes_(bytes), finder_(bytes) {}
-    bool StopsAt(std::string_view text, std::size_t at) const { return bytes_.Contains(text[at]); }
-    std::size_t CopyBlocksUntilFirstOf(std::string_view text, std::size_t from, char* out) const {
-        return finder_.CopyBlocksUntilFirstOf(text, from, out);
+// At a stop of the body pass: writes a joint, an escape or the byte itself, and
+// returns the position after what it used. Escapes of single bytes are written
+// on while the bytes after the stop have them, up to `blockEnd`.
+template <typename Output>
+std::size_t WriteStop(std::string_view text, std::size_t at, std::size_t blockEnd, EscapeWriter& escapes,
+                      const Statement& statement, Output& output, char*& out) {
+    if (const ShortPiece* replacement = escapes.SingleFor(text[at])) {
+        do // dense escapes go by table look-ups alone, up to the end of the block
+            out = replacement->WriteTo(out);
+        while (++at < blockEnd && (replacement = escapes.SingleFor(text[at])) != nullptr);
+        return at;
     }
-
-private:
-    scan::ByteSet bytes_;
-    scan::Finder finder_;
-};
+    if (HoldsAt(text, at, kLineBreak)) {
+        out = Put(out, statement.joint);
+        return at + kLineBreak.size();
+    }
+    return escapes.Write(text, at, out, output);
+}
 
 // EscapeQuotes and JoinLines: copies the runs between the stops, and at each stop
-// writes a joint, an escape or the byte itself.
-template <typename Stops>
-char* WriteLines(std::string_view text, const Stops& stops, EscapeWriter& escapes, const Statement& statement,
+// writes what WriteStop does.
+template <typename Output>
+char* WriteLines(std::string_view text, EscapeWriter& escapes, const Statement& statement, Output& output,
                  char* out) {
-    for (std::size_t read = 0; read < text.size();) {
-        if (!stops.StopsAt(text, read)) { // a run of ordinary bytes, then a stop or the end
-            const std::size_t stop = stops.CopyBlocksUntilFirstOf(text, read, out);
-            out += stop - read;
-            if ((read = stop) == text.size())
-                break;
+    // Room for a run within a block and for what one stop writes: a joint, or escapes up to the block's end.
+    const std::size_t step = scan::kWide * ShortPiece::kPadded + statement.joint.size();
+    std::size_t read = 0;
+    for (std::size_t block = 0; block < text.size(); block += scan::kWide) {
+        const std::size_t end = std::min(block + scan::kWide, text.size());
+        for (std::uint64_t hits = escapes.stops().StopsIn(text, block); hits != 0; hits &= hits - 1) {
+            const std::size_t stop = block + static_cast<std::size_t>(std::countr_zero(hits));
+            if (stop < read)
+                continue; // inside what the stop before it took
+            out = scan::CopyRun(text, read, stop, output.Room(out, step));
+            read = WriteStop(text, stop, end, escapes, statement, output, out);
         }
-        if (text.substr(read).starts_with(kLineBreak)) {
-            out = Put(out, statement.joint);
-            read += kLineBreak.size();
-        } else {
-            read = escapes.Write(text, read, out);
+        if (read < end) {
+            out = scan::CopyRun(text, read, end, output.Room(out, step));
+            read = end;
         }
     }
     return out;
+}
+
+// The statements: the opening, the lines and the closing, the final line break's
+// joint cut as the frame needs.
+template <typename Output>
+char* WriteStatements(std::string_view lines, EscapeWriter& escapes, const Statement& statement,
+                      Output& output, char* out) {
+    out = Put(output.Room(out, statement.opening.size()), statement.opening);
+    out = WriteLines(lines, escapes, statement, output, out);
+    out = Put(output.Room(out, statement.joint.size()), statement.joint); // the final line break
+    return Put(out - statement.cut, statement.closing);
 }
 
 std::string Head(const TargetRecord& target) {
@@ -246,40 +303,55 @@ std::string Tail(const TargetRecord& target) {
     return target.delimiters == nullptr ? "" : "\r\n\r\n" + std::string(target.delimiters->closing);
 }
 
+// The escapes of the body, and the most the code can come to.
+struct Plan {
+    EscapeWriter escapes;
+    std::string head;
+    std::string tail;
+    std::size_t bound;
+};
+
+Plan PlanCode(std::string_view lines, std::size_t lineBreaks, const TargetRecord& target,
+              const Statement& statement, Escaping escaping) {
+    const bool exact = escaping == Escaping::Exact;
+    Plan plan{EscapeWriter(exact ? target.exactEscapes : target.escapes, exact ? target.blocks : nullptr),
+              Head(target), Tail(target), 0};
+    const std::size_t storedBreaks = lineBreaks - 1;
+    plan.bound = plan.head.size() + statement.opening.size() + lines.size() -
+                 kLineBreak.size() * storedBreaks + lineBreaks * statement.joint.size() +
+                 plan.escapes.GrowthIn(lines, storedBreaks) + statement.closing.size() + plan.tail.size();
+    return plan;
+}
+
+// Writes into a buffer that already has all the room it needs.
+struct FittedOutput {
+    char* Room(char* at, std::size_t) const { return at; }
+};
+
 } // namespace
 
-Code WriteBody(std::string lines, std::size_t lineBreaks, const TargetRecord& target,
-               const Statement& statement, Escaping escaping) {
-    const std::string head = Head(target);
-    const std::string tail = Tail(target);
-    const bool exact = escaping == Escaping::Exact;
-    EscapeWriter escapes(exact ? target.exactEscapes : target.escapes, exact ? target.blocks : nullptr);
-    const std::size_t storedBreaks = lineBreaks - 1;
-    const std::size_t escapeGrowth = escapes.GrowthIn(lines, storedBreaks);
-    const std::size_t bound = head.size() + statement.opening.size() + lines.size() -
-                              kLineBreak.size() * storedBreaks + lineBreaks * statement.joint.size() +
-                              escapeGrowth + statement.closing.size() + tail.size();
-    Code code;
-    code.text.resize(bound + ShortPiece::kPadded);
-    char* const begin = code.text.data();
-    char* out = Put(begin, head);
-    code.bodyBegin = head.size();
-    out = Put(out, statement.opening);
+std::string WriteCode(std::string_view lines, std::size_t lineBreaks, const TargetRecord& target,
+                      const Statement& statement, Escaping escaping) {
+    Plan plan = PlanCode(lines, lineBreaks, target, statement, escaping);
+    ChunkedOutput output(plan.bound);
+    char* out = output.Append(output.begin(), plan.head);
+    out = WriteStatements(lines, plan.escapes, statement, output, out);
+    return output.Finish(output.Append(out, plan.tail));
+}
 
-    scan::ByteSet stopBytes = escapes.starts();
-    stopBytes.Add('\r');
-    const EscapeWriter::PairStops pairs = escapes.Pairs();
-    if (exact && pairs.leads.size() != 0)
-        out = WriteLines(lines, scan::PairFinder(pairs.singles, pairs.leads, escapes.follows()), escapes,
-                         statement, out);
-    else
-        out = WriteLines(lines, ByteStops(stopBytes), escapes, statement, out);
-    out = Put(out, statement.joint); // the final line break
-    out = Put(out - statement.cut, statement.closing);
-    code.bodyEnd = static_cast<std::size_t>(out - begin);
-    out = Put(out, tail);
-    code.text.resize(static_cast<std::size_t>(out - begin));
-    return code;
+Draft WriteDraft(std::string_view lines, std::size_t lineBreaks, const TargetRecord& target,
+                 const Statement& statement) {
+    Plan plan = PlanCode(lines, lineBreaks, target, statement, Escaping::Default);
+    Draft draft;
+    draft.text.reset(new char[plan.bound + ShortPiece::kPadded]);
+    char* const begin = draft.text.get();
+    FittedOutput output;
+    char* out = Put(begin, plan.head);
+    draft.bodyBegin = plan.head.size();
+    out = WriteStatements(lines, plan.escapes, statement, output, out);
+    draft.bodyEnd = static_cast<std::size_t>(out - begin);
+    draft.size = static_cast<std::size_t>(Put(out, plan.tail) - begin);
+    return draft;
 }
 
 namespace {
@@ -325,31 +397,25 @@ private:
 // the body. One pass gives what replacing all openings and then all closings
 // gives: dropping a space never forms a new spaced marker, and where both share
 // a space ("<% %>") it is dropped once, after which the closing is gone as well.
-void DropMarkerSpaces(Code& code, const BlockMarkers& markers) {
-    char* const data = code.text.data();
-    std::size_t read = code.bodyBegin;
-    MarkerSpaces spaces(std::string_view(data, code.bodyEnd), read, markers);
+void DropMarkerSpaces(Draft& draft, const BlockMarkers& markers) {
+    char* const data = draft.text.get();
+    std::size_t read = draft.bodyBegin;
+    MarkerSpaces spaces(std::string_view(data, draft.bodyEnd), read, markers);
     std::size_t write = read;
     for (std::size_t space = spaces.Next(read); space != kNone; space = spaces.Next(read)) {
-        if (write != read)
-            std::memmove(data + write, data + read, space - read);
-        write += space - read;
+        write = static_cast<std::size_t>(scan::MoveRun(data, draft.size, read, space, data + write) - data);
         read = space + 1;
     }
     if (write == read)
         return;
-    std::memmove(data + write, data + read, code.text.size() - read);
-    code.text.resize(code.text.size() - (read - write));
-    code.bodyEnd -= read - write;
+    scan::MoveRun(data, draft.size, read, draft.size, data + write);
+    draft.size -= read - write;
+    draft.bodyEnd -= read - write;
 }
 
 bool OnlySpaces(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
 }
-
-} // namespace
-
-namespace {
 
 // One left-to-right pass of the splice. What makes it exact: every opening marker
 // takes the first closing marker after it that no earlier opening took, so the
@@ -359,12 +425,11 @@ namespace {
 // block can join an opening marker across the gap, and does.
 class BlockSplicer {
 public:
-    // Writes to `out`, which already holds the body up to `from`, `outBegin` marking
-    // where the body starts in it.
-    BlockSplicer(std::string_view body, const BlockMarkers& markers, char* outBegin, char* out)
+    // Writes to `output`, which already holds the code up to the body's position `from`.
+    BlockSplicer(std::string_view body, const BlockMarkers& markers, ChunkedOutput& output, char* out)
         : body_(body), markers_(markers), opening_(markers.opening), closing_(markers.closing),
           openingText_(markers.opening), blockStart_(std::string("\"").append(markers.joiner)),
-          blockEnd_(std::string(markers.joiner).append("\"")), outBegin_(outBegin), out_(out) {}
+          blockEnd_(std::string(markers.joiner).append("\"")), output_(output), out_(out) {}
 
     // Returns the end of the output.
     char* Run(std::size_t from) {
@@ -380,7 +445,7 @@ public:
                 searching_ ? opening_.Find(body_.substr(0, segmentEnd), read_) : kNone;
             const std::size_t copyEnd = opening == kNone ? segmentEnd : opening;
             if (copyEnd != read_)
-                Put(body_.substr(read_, copyEnd - read_));
+                out_ = output_.Append(out_, body_.substr(read_, copyEnd - read_));
             read_ = copyEnd;
             if (opening != kNone) {
                 read_ += markers_.opening.size();
@@ -391,10 +456,7 @@ public:
     }
 
 private:
-    void Put(std::string_view piece) {
-        std::memcpy(out_, piece.data(), piece.size());
-        out_ += piece.size();
-    }
+    void Write(const ShortPiece& piece) { out_ = piece.WriteTo(output_.Room(out_, ShortPiece::kPadded)); }
 
     // An opening marker ends at read_; in the output it starts at `at`.
     void OpenBlock(char* at) {
@@ -402,7 +464,7 @@ private:
             out_ = at;
             const std::size_t close = closing_.Find(body_, std::max(read_, takenEnd_));
             if (close == kNone) { // no block can close any more: the rest stays text
-                out_ = openingText_.WriteTo(out_);
+                Write(openingText_);
                 searching_ = false;
                 return;
             }
@@ -412,7 +474,7 @@ private:
                 at = OpeningAcrossGap();
                 continue;
             }
-            out_ = blockStart_.WriteTo(out_); // closes the literal the block stood in
+            Write(blockStart_); // closes the literal the block stood in
             takenEnd_ = close + markers_.closing.size();
             if (nextTaken_ == kNone)
                 nextTaken_ = close;
@@ -421,20 +483,23 @@ private:
     }
 
     void CloseBlock() {
-        out_ = blockEnd_.WriteTo(out_); // reopens the literal
+        Write(blockEnd_); // reopens the literal
         read_ = nextTaken_ + markers_.closing.size();
         nextTaken_ = read_ < takenEnd_ ? closing_.Find(body_, read_) : kNone;
     }
 
     // A deleted block leaves the output and the rest of the body side by side; when
-    // they form an opening marker, returns where it starts in the output.
+    // they form an opening marker, returns where it starts in the output. The body's
+    // output starts with the statement's opening, which ends in a quote, so what is
+    // looked back at is always the body's.
     char* OpeningAcrossGap() {
-        const std::string_view written(outBegin_, static_cast<std::size_t>(out_ - outBegin_));
         const std::string_view opening = markers_.opening;
+        const std::string_view written = output_.Last(out_, opening.size() - 1);
         for (std::size_t k = 1; k < opening.size(); ++k)
-            if (written.ends_with(opening.substr(0, k)) && HoldsAt(body_, read_, opening.substr(k))) {
+            if (k <= written.size() && HoldsAt(written, written.size() - k, opening.substr(0, k)) &&
+                HoldsAt(body_, read_, opening.substr(k))) {
                 read_ += opening.size() - k;
-                return out_ - k;
+                return output_.TakeBack(out_, k);
             }
         return nullptr;
     }
@@ -446,7 +511,7 @@ private:
     ShortPiece openingText_; // an opening left as text
     ShortPiece blockStart_;  // Q joiner
     ShortPiece blockEnd_;    // joiner Q
-    char* outBegin_;
+    ChunkedOutput& output_;
     char* out_;
     std::size_t read_ = 0;
     std::size_t nextTaken_ = kNone; // first taken closing at or after read_
@@ -463,34 +528,29 @@ std::size_t SpliceGrowth(const BlockMarkers& m) {
 
 } // namespace
 
-void SpliceEmbeddedBlocks(Code& code, const BlockMarkers& markers) {
-    DropMarkerSpaces(code, markers);
-
-    const std::string_view body =
-        std::string_view(code.text).substr(code.bodyBegin, code.bodyEnd - code.bodyBegin);
-    const std::size_t first = scan::TextFinder(markers.opening).Find(body, 0);
-    if (first == kNone)
-        return;
+std::string SpliceEmbeddedBlocks(Draft draft, const BlockMarkers& markers) {
+    DropMarkerSpaces(draft, markers);
+    const std::string_view code(draft.text.get(), draft.size);
+    const std::string_view body = code.substr(draft.bodyBegin, draft.bodyEnd - draft.bodyBegin);
+    const std::size_t first = std::min(scan::TextFinder(markers.opening).Find(body, 0), body.size());
     // Only a closing after the first opening can end a block. Overlapping ones would
     // be counted too, which could only give more room than needed.
     const std::size_t closings =
-        scan::TextFinder(markers.closing).CountOf(body.substr(first + markers.opening.size()));
-    if (closings == 0)
-        return;
-
-    std::string out(code.text.size() + closings * SpliceGrowth(markers) + ShortPiece::kPadded, '\0');
-    code.text.copy(out.data(), code.bodyBegin + first);
-    char* const bodyEnd =
-        BlockSplicer(body, markers, out.data() + code.bodyBegin, out.data() + code.bodyBegin + first)
-            .Run(first);
-    const std::string_view tail = std::string_view(code.text).substr(code.bodyEnd);
-    tail.copy(bodyEnd, tail.size());
-    code.bodyEnd = static_cast<std::size_t>(bodyEnd - out.data());
-    out.resize(code.bodyEnd + tail.size());
+        first == body.size()
+            ? 0
+            : scan::TextFinder(markers.closing).CountOf(body.substr(first + markers.opening.size()));
+    ChunkedOutput output(code.size() + closings * SpliceGrowth(markers));
+    char* out = output.Append(output.begin(), code.substr(0, draft.bodyBegin + first));
+    if (closings != 0)
+        out = BlockSplicer(body, markers, output, out).Run(first);
+    else
+        out = output.Append(out, body.substr(first));
+    std::string text = output.Finish(output.Append(out, code.substr(draft.bodyEnd)));
+    draft.text.reset();
     // Deleted blocks can leave far more room than the code needs; the caller should not hold on to it.
-    if (out.capacity() > 2 * out.size() + 4096)
-        out.shrink_to_fit();
-    code.text.swap(out);
+    if (text.capacity() > 2 * text.size() + 4096)
+        text.shrink_to_fit();
+    return text;
 }
 
 } // namespace quillvane

@@ -1,6 +1,6 @@
 // The scanning kernel: the fast and the portable finders against the standard
-// library's find, on texts of every length up to three blocks with the hit at
-// every offset, so that block edges and the byte-wise tail are all crossed.
+// library, on texts around every block edge with the hit at every offset; the run
+// copies against the bytes they must copy and the bytes they must leave alone.
 
 #include "convert/byte_scan.h"
 
@@ -13,17 +13,10 @@
 namespace quillvane::scan {
 namespace {
 
-ByteSet SetOf(std::string_view members) {
-    ByteSet set{};
-    for (const char c : members)
-        set.Add(c);
-    return set;
-}
-
 // Filler with one member at each offset, and a second member at the very end.
 std::vector<std::string> TextsWithHits(std::string_view members) {
     std::vector<std::string> texts;
-    for (std::size_t size = 0; size <= 49; ++size) {
+    for (const std::size_t size : {0, 1, 15, 16, 17, 33, 63, 64, 65, 79, 80, 81, 145}) {
         texts.emplace_back(size, 'x');
         for (std::size_t at = 0; at < size; ++at) {
             std::string text(size, 'x');
@@ -37,38 +30,43 @@ std::vector<std::string> TextsWithHits(std::string_view members) {
 }
 
 template <typename Finder> void CheckByteFinder(std::string_view members) {
-    const Finder finder(SetOf(members));
-    for (const std::string& text : TextsWithHits(members))
-        for (const std::size_t from : {0, 1, 15, 16, 17, 33}) {
-            if (from > text.size())
-                continue;
-            SCOPED_TRACE(testing::Message()
-                         << "size " << text.size() << " from " << from << " text " << text);
-            const std::size_t expected = std::min(text.find_first_of(members, from), text.size());
-            EXPECT_EQ(finder.FindFirstOf(text, from), expected);
-
-            std::string copy(text.size() + 16, '-');
-            EXPECT_EQ(finder.CopyBlocksUntilFirstOf(text, from, copy.data()), expected);
-            EXPECT_EQ(copy.substr(0, expected - from), text.substr(from, expected - from));
-
-            // In place, moved down as the line pass compacts: the bytes from the hit on stay.
-            for (const std::size_t gap : {0, 1, 16}) {
-                if (gap > from)
-                    continue;
-                std::string buffer = text;
-                EXPECT_EQ(finder.CopyUntilFirstOf(buffer, from, buffer.data() + from - gap), expected);
-                EXPECT_EQ(buffer.substr(from - gap, expected - from), text.substr(from, expected - from));
-                EXPECT_EQ(buffer.substr(expected), text.substr(expected)) << "gap " << gap;
-            }
+    ByteSet set{};
+    for (const char c : members)
+        set.Add(c);
+    const Finder finder(set);
+    for (const std::string& text : TextsWithHits(members)) {
+        std::uint64_t stops = 0; // of the block at i, gathered from the end
+        for (std::size_t i = text.size(); i-- > 0;) {
+            stops = stops << 1 | (members.find(text[i]) != std::string_view::npos);
+            if (i % kWide == 0)
+                EXPECT_EQ(finder.StopsIn(text, i), stops) << "block " << i << " text " << text;
         }
-    std::string all;
-    for (const std::string& text : TextsWithHits(members))
-        all += text;
-    std::size_t count = 0;
-    for (std::size_t at = all.find_first_of(members); at != std::string::npos;
-         at = all.find_first_of(members, at + 1))
-        ++count;
-    EXPECT_EQ(finder.CountOf(all), count);
+    }
+}
+
+constexpr std::string_view kAllDistinct =
+    "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ!#$%&()*+,-./:;<=>?@[]^_{|}~";
+
+// Every run; the in-place move at distances down where a whole last block would overwrite what follows.
+template <typename CopyRun, typename MoveRun> void CheckRuns(CopyRun copyRun, MoveRun moveRun) {
+    for (const std::size_t size : {15, 40, 81}) {
+        const std::string text = std::string(kAllDistinct).substr(0, size);
+        for (std::size_t from = 0; from <= size; ++from)
+            for (std::size_t to = from; to <= size; ++to) {
+                SCOPED_TRACE(testing::Message() << "size " << size << " run " << from << "-" << to);
+                std::string copy(to - from + 16, '-');
+                EXPECT_EQ(copyRun(text, from, to, copy.data()), copy.data() + (to - from));
+                EXPECT_EQ(copy.substr(0, to - from), text.substr(from, to - from));
+                for (std::size_t gap : {0, 1, 14, 15, 16, 40}) {
+                    std::string buffer = text;
+                    gap = std::min(gap, from);
+                    char* const out = buffer.data() + from - gap;
+                    EXPECT_EQ(moveRun(buffer.data(), size, from, to, out), out + (to - from));
+                    EXPECT_EQ(buffer.substr(from - gap, to - from), text.substr(from, to - from));
+                    EXPECT_EQ(buffer.substr(to), text.substr(to)) << "gap " << gap;
+                }
+            }
+    }
 }
 
 template <typename Finder> void CheckByteFinders() {
@@ -80,27 +78,21 @@ template <typename Finder> void CheckByteFinders() {
     }
     // No slot of an empty set may stand for NUL.
     const Finder none(ByteSet{});
-    const std::string nuls(40, '\0');
-    EXPECT_EQ(none.FindFirstOf(nuls, 0), nuls.size());
-    EXPECT_EQ(none.CountOf(nuls), 0u);
+    EXPECT_EQ(none.StopsIn(std::string(80, '\0'), 0), 0u);
 }
 
 template <typename Finder> void CheckTextFinders() {
     std::mt19937 rng(5);
     for (const std::string needle : {"%", "<%", "<%=", " %>", "?>", "<?ph", "%%"}) {
         const Finder finder(needle);
-        // Texts over the needle's own bytes and one other: partial and overlapping matches abound.
-        const std::string alphabet = needle + "x";
+        const std::string alphabet = needle + "x"; // partial and overlapping matches abound
         for (int round = 0; round < 400; ++round) {
             std::string text(rng() % 50, 'x');
             for (char& c : text)
                 c = alphabet[rng() % alphabet.size()];
-            for (const std::size_t from : {0, 1, 16, 31}) {
-                if (from > text.size())
-                    continue;
-                SCOPED_TRACE("needle " + needle + " text " + text + " from " + std::to_string(from));
-                EXPECT_EQ(finder.Find(text, from), text.find(needle, from));
-            }
+            for (const std::size_t from : {0, 1, 16, 31})
+                if (from <= text.size())
+                    EXPECT_EQ(finder.Find(text, from), text.find(needle, from)) << text << " from " << from;
             std::size_t starts = 0; // overlapping ones too
             for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
                 ++starts;
@@ -111,12 +103,14 @@ template <typename Finder> void CheckTextFinders() {
 
 TEST(ByteScan, PortableFindersMatchTheStandardLibrary) {
     CheckByteFinders<portable::Finder>();
+    CheckRuns(portable::CopyRun, portable::MoveRun);
     CheckTextFinders<portable::TextFinder>();
 }
 
 #if defined(QUILLVANE_HAS_SSE2)
 TEST(ByteScan, Sse2FindersMatchTheStandardLibrary) {
     CheckByteFinders<sse2::Finder>();
+    CheckRuns(sse2::CopyRun, sse2::MoveRun);
     CheckTextFinders<sse2::TextFinder>();
 }
 #endif
