@@ -38,8 +38,9 @@ template <typename Finder> void CheckByteFinder(std::string_view members) {
         std::uint64_t stops = 0; // of the block at i, gathered from the end
         for (std::size_t i = text.size(); i-- > 0;) {
             stops = stops << 1 | (members.find(text[i]) != std::string_view::npos);
-            if (i % kWide == 0)
+            if (i % kWide == 0) {
                 EXPECT_EQ(finder.StopsIn(text, i), stops) << "block " << i << " text " << text;
+            }
         }
     }
 }
@@ -91,8 +92,9 @@ template <typename Finder> void CheckTextFinders() {
             for (char& c : text)
                 c = alphabet[rng() % alphabet.size()];
             for (const std::size_t from : {0, 1, 16, 31})
-                if (from <= text.size())
+                if (from <= text.size()) {
                     EXPECT_EQ(finder.Find(text, from), text.find(needle, from)) << text << " from " << from;
+                }
             std::size_t starts = 0; // overlapping ones too
             for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
                 ++starts;
