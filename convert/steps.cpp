@@ -130,7 +130,7 @@ public:
     static constexpr std::size_t kMostEscapes = 16;
 
     EscapeWriter(std::span<const LiteralEscape> escapes, const BlockMarkers* exactBlocks)
-        : escapes_(escapes), stops_(StopBytes(escapes, exactBlocks)) {
+        : escapes_(escapes), stops_(StopFinder(escapes, exactBlocks)) {
         if (escapes.size() > replacements_.size())
             throw std::length_error("EscapeWriter: too many escapes");
         for (std::size_t i = 0; i < escapes.size(); ++i) {
@@ -151,7 +151,7 @@ public:
         FindSingles();
     }
 
-    // Where the body pass stops: at a CR and at every byte an escape or a block starts with.
+    // Where the body pass stops; see StopFinder.
     const scan::Finder& stops() const { return stops_; }
 
     // The replacement of a byte whose one escape is just that byte, or nullptr.
@@ -200,13 +200,24 @@ public:
     }
 
 private:
-    static scan::ByteSet StopBytes(std::span<const LiteralEscape> escapes, const BlockMarkers* blocks) {
-        scan::ByteSet stops{'\r'};
-        for (const LiteralEscape& escape : escapes)
-            stops.Add(escape.text.front());
+    // The body pass stops at a CR and at every byte a block or a one-byte escape
+    // starts with. A byte that starts only longer escapes stops it only when a
+    // second byte of one follows: most "<" of a page start no "</" or "<s".
+    static scan::Finder StopFinder(std::span<const LiteralEscape> escapes, const BlockMarkers* blocks) {
+        scan::ByteSet always{'\r'};
         if (blocks != nullptr)
-            stops.Add(blocks->opening.front());
-        return stops;
+            always.Add(blocks->opening.front());
+        for (const LiteralEscape& escape : escapes)
+            if (escape.text.size() == 1)
+                always.Add(escape.text.front());
+        scan::ByteSet leads{};
+        scan::ByteSet seconds{}; // of all leads together: a stop too many only costs a look
+        for (const LiteralEscape& escape : escapes)
+            if (!always.Contains(escape.text.front())) {
+                leads.Add(escape.text.front());
+                seconds.Add(escape.text[1]);
+            }
+        return scan::Finder(always, leads, seconds);
     }
 
     void Starts(char byte, std::size_t growth) {
