@@ -74,32 +74,22 @@ inline char* MoveRun(char* data, std::size_t, std::size_t from, std::size_t to, 
     return out + (to - from);
 }
 
-// Finds where the bytes of one set stand in texts, and where a byte of `leads`
-// stands with a byte of `seconds` right after it: the first bytes of longer
-// sequences, most of whose occurrences start none.
+// Finds where the bytes of one set stand in texts.
 class Finder {
 public:
-    explicit Finder(const ByteSet& set, const ByteSet& leads = {}, const ByteSet& seconds = {})
-        : set_(set), leads_(leads), seconds_(seconds) {}
+    explicit Finder(const ByteSet& set) : set_(set) {}
 
-    // The stops among the kWide bytes from `block`: bit i stands for the byte at
-    // block + i. Bits past the text's end are clear.
+    // The bytes of the set among the kWide from `block`: bit i stands for the byte
+    // at block + i. Bits past the text's end are clear.
     std::uint64_t StopsIn(std::string_view text, std::size_t block) const {
         std::uint64_t stops = 0;
         for (std::size_t i = 0; i < kWide && block + i < text.size(); ++i)
-            stops |= static_cast<std::uint64_t>(StopsAt(text, block + i)) << i;
+            stops |= static_cast<std::uint64_t>(set_.Contains(text[block + i])) << i;
         return stops;
     }
 
 private:
-    bool StopsAt(std::string_view text, std::size_t at) const {
-        return set_.Contains(text[at]) ||
-               (leads_.Contains(text[at]) && at + 1 < text.size() && seconds_.Contains(text[at + 1]));
-    }
-
     ByteSet set_;
-    ByteSet leads_;
-    ByteSet seconds_;
 };
 
 // Finds a short text, one to four bytes, in texts.
@@ -193,69 +183,49 @@ inline char* MoveRun(char* data, std::size_t size, std::size_t from, std::size_t
     return out + rest;
 }
 
-// Compares sixteen bytes at once with every byte of a set.
-class SetLanes {
+class Finder {
 public:
-    explicit SetLanes(const ByteSet& set)
-        : used_(set.size() == 0 ? 0 : (set.size() + 1) / 2 * 2) { // unused lanes repeat the set's last byte
+    explicit Finder(const ByteSet& set)
+        : tail_(set), lanesUsed_(set.size() == 0   ? 0
+                                 : set.size() <= 2 ? 2
+                                 : set.size() <= 4 ? 4
+                                                   : 8) {
         for (std::size_t i = 0; i < ByteSet::kCapacity; ++i)
             lanes_[i] = _mm_set1_epi8(set[i]);
     }
 
-    bool empty() const { return used_ == 0; }
-
-    // Bit i set where the byte at `at` + i is in the set, for the kWide bytes from `at`.
-    std::uint64_t Wide(const char* at) const {
-        return static_cast<std::uint64_t>(Classify(at)) |
-               static_cast<std::uint64_t>(Classify(at + 16)) << 16 |
-               static_cast<std::uint64_t>(Classify(at + 32)) << 32 |
-               static_cast<std::uint64_t>(Classify(at + 48)) << 48;
-    }
-
-private:
-    unsigned Classify(const char* at) const {
-        if (used_ == 0)
-            return 0;
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-        const auto eq = [&](std::size_t i) { return _mm_cmpeq_epi8(block, lanes_[i]); };
-        __m128i hits = _mm_or_si128(eq(0), eq(1));
-        if (used_ > 2)
-            hits = _mm_or_si128(hits, _mm_or_si128(eq(2), eq(3)));
-        if (used_ > 4)
-            hits = _mm_or_si128(hits, _mm_or_si128(eq(4), eq(5)));
-        if (used_ > 6)
-            hits = _mm_or_si128(hits, _mm_or_si128(eq(6), eq(7)));
-        return static_cast<unsigned>(_mm_movemask_epi8(hits));
-    }
-
-    __m128i lanes_[ByteSet::kCapacity];
-    std::size_t used_; // 0, 2, 4, 6 or 8 comparisons
-};
-
-class Finder {
-public:
-    explicit Finder(const ByteSet& set, const ByteSet& leads = {}, const ByteSet& seconds = {})
-        : set_(set), leads_(leads), seconds_(seconds), tail_(set, leads, seconds),
-          reach_(leads.size() == 0 ? kWide : kWide + 1) {}
-
     std::uint64_t StopsIn(std::string_view text, std::size_t block) const {
-        if (block + reach_ > text.size())
+        if (block + kWide > text.size())
             return tail_.StopsIn(text, block);
         const char* const at = text.data() + block;
-        std::uint64_t stops = set_.Wide(at);
-        // Bit i of the set loaded one byte on stands for the byte after i: the last
-        // byte's successor is the first of the next block.
-        if (const std::uint64_t leads = leads_.Wide(at); leads != 0)
-            stops |= leads & seconds_.Wide(at + 1);
-        return stops;
+        return static_cast<std::uint64_t>(Classify(Load(at))) |
+               static_cast<std::uint64_t>(Classify(Load(at + 16))) << 16 |
+               static_cast<std::uint64_t>(Classify(Load(at + 32))) << 32 |
+               static_cast<std::uint64_t>(Classify(Load(at + 48))) << 48;
     }
 
 private:
-    SetLanes set_;
-    SetLanes leads_;
-    SetLanes seconds_;
-    portable::Finder tail_; // the last few bytes, too few for a block (and the successor of its last)
-    std::size_t reach_;     // the bytes a block reads
+    static __m128i Load(const char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
+
+    // 0xFF for each byte of the block that is in the set, 0 for the others.
+    __m128i Hits(__m128i block) const {
+        if (lanesUsed_ == 0)
+            return _mm_setzero_si128();
+        const auto eq = [&](std::size_t i) { return _mm_cmpeq_epi8(block, lanes_[i]); };
+        __m128i hits = _mm_or_si128(eq(0), eq(1));
+        if (lanesUsed_ > 2)
+            hits = _mm_or_si128(hits, _mm_or_si128(eq(2), eq(3)));
+        if (lanesUsed_ > 4)
+            hits = _mm_or_si128(hits, _mm_or_si128(_mm_or_si128(eq(4), eq(5)), _mm_or_si128(eq(6), eq(7))));
+        return hits;
+    }
+
+    // One bit per byte of the block, set where the byte is in the set.
+    unsigned Classify(__m128i block) const { return static_cast<unsigned>(_mm_movemask_epi8(Hits(block))); }
+
+    __m128i lanes_[ByteSet::kCapacity];
+    portable::Finder tail_; // the last few bytes, too few for a block
+    std::size_t lanesUsed_; // 0, 2, 4 or 8 comparisons: unused lanes repeat the set's last byte
 };
 
 // Tests sixteen starting positions at once: a position matches where the byte at

@@ -130,7 +130,7 @@ public:
     static constexpr std::size_t kMostEscapes = 16;
 
     EscapeWriter(std::span<const LiteralEscape> escapes, const BlockMarkers* exactBlocks)
-        : escapes_(escapes), stops_(StopFinder(escapes, exactBlocks)) {
+        : escapes_(escapes), stops_(StopBytes(escapes, exactBlocks)) {
         if (escapes.size() > replacements_.size())
             throw std::length_error("EscapeWriter: too many escapes");
         for (std::size_t i = 0; i < escapes.size(); ++i) {
@@ -149,10 +149,20 @@ public:
             Starts(blocks_->FirstByte(), blocks_->Growth());
         }
         FindSingles();
+        FindLeads();
     }
 
-    // Where the body pass stops; see StopFinder.
+    // Where the body pass stops: at a CR and at every byte an escape or a block starts with.
     const scan::Finder& stops() const { return stops_; }
+
+    // Whether a stop at `at` writes nothing but its byte, which the run can take
+    // instead: the byte starts only longer escapes, and the byte after it none of
+    // their second bytes. Most "<" of a page start no "</" or "<s".
+    bool Passes(std::string_view text, std::size_t at) const {
+        const unsigned longer = leadOf_[static_cast<unsigned char>(text[at])];
+        return longer != 0 && (at + 1 == text.size() ||
+                               (longer & withSecond_[static_cast<unsigned char>(text[at + 1])]) == 0);
+    }
 
     // The replacement of a byte whose one escape is just that byte, or nullptr.
     const ShortPiece* SingleFor(char byte) const {
@@ -200,24 +210,13 @@ public:
     }
 
 private:
-    // The body pass stops at a CR and at every byte a block or a one-byte escape
-    // starts with. A byte that starts only longer escapes stops it only when a
-    // second byte of one follows: most "<" of a page start no "</" or "<s".
-    static scan::Finder StopFinder(std::span<const LiteralEscape> escapes, const BlockMarkers* blocks) {
-        scan::ByteSet always{'\r'};
+    static scan::ByteSet StopBytes(std::span<const LiteralEscape> escapes, const BlockMarkers* blocks) {
+        scan::ByteSet stops{'\r'};
+        for (const LiteralEscape& escape : escapes)
+            stops.Add(escape.text.front());
         if (blocks != nullptr)
-            always.Add(blocks->opening.front());
-        for (const LiteralEscape& escape : escapes)
-            if (escape.text.size() == 1)
-                always.Add(escape.text.front());
-        scan::ByteSet leads{};
-        scan::ByteSet seconds{}; // of all leads together: a stop too many only costs a look
-        for (const LiteralEscape& escape : escapes)
-            if (!always.Contains(escape.text.front())) {
-                leads.Add(escape.text.front());
-                seconds.Add(escape.text[1]);
-            }
-        return scan::Finder(always, leads, seconds);
+            stops.Add(blocks->opening.front());
+        return stops;
     }
 
     void Starts(char byte, std::size_t growth) {
@@ -239,12 +238,22 @@ private:
         }
     }
 
+    // A byte leads when it starts escapes, all longer than one byte, and neither a
+    // line break nor a block.
+    void FindLeads() {
+        for (std::size_t byte = 0; byte < leadOf_.size(); ++byte)
+            if ((startingWith_[byte] & alone_) == 0 && byte != '\r' &&
+                !(blocks_ && static_cast<char>(byte) == blocks_->FirstByte()))
+                leadOf_[byte] = startingWith_[byte];
+    }
+
     std::span<const LiteralEscape> escapes_;
     scan::Finder stops_;
     std::array<ShortPiece, kMostEscapes> replacements_{};
     scan::ByteSet starts_{};
     std::array<std::uint16_t, 256> startingWith_{}; // per first byte, a bit for each escape it starts
     std::array<std::uint16_t, 256> withSecond_{};   // per second byte, the same for the longer escapes
+    std::array<std::uint16_t, 256> leadOf_{};       // per leading byte, the escapes it starts
     unsigned alone_ = 0;                            // a bit for each escape of one byte
     std::array<std::size_t, 256> growthOf_{};       // per first byte, the most its escapes grow
     std::array<std::int8_t, 256> single_{};         // per byte, its escape when it is replaced alone
@@ -282,8 +291,8 @@ char* WriteLines(std::string_view text, EscapeWriter& escapes, const Statement& 
         const std::size_t end = std::min(block + scan::kWide, text.size());
         for (std::uint64_t hits = escapes.stops().StopsIn(text, block); hits != 0; hits &= hits - 1) {
             const std::size_t stop = block + static_cast<std::size_t>(std::countr_zero(hits));
-            if (stop < read)
-                continue; // inside what the stop before it took
+            if (stop < read || escapes.Passes(text, stop))
+                continue; // inside what the stop before it took, or left to the run
             out = scan::CopyRun(text, read, stop, output.Room(out, step));
             read = WriteStop(text, stop, end, escapes, statement, output, out);
         }
