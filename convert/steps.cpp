@@ -160,8 +160,7 @@ public:
     // their second bytes. Most "<" of a page start no "</" or "<s".
     bool Passes(std::string_view text, std::size_t at) const {
         const unsigned longer = leadOf_[static_cast<unsigned char>(text[at])];
-        return longer != 0 && (at + 1 == text.size() ||
-                               (longer & withSecond_[static_cast<unsigned char>(text[at + 1])]) == 0);
+        return longer != 0 && (longer & SecondAfter(text, at)) == 0;
     }
 
     // The replacement of a byte whose one escape is just that byte, or nullptr.
@@ -194,11 +193,9 @@ public:
                 out = blocks_->WriteOperand(block->content, out);
                 return block->after;
             }
-        // Most bytes that start a longer escape ("<" of "</") are followed by no second byte of one.
-        const unsigned second =
-            at + 1 < text.size() ? withSecond_[static_cast<unsigned char>(text[at + 1])] : 0;
-        for (unsigned candidates = startingWith_[static_cast<unsigned char>(text[at])] & (alone_ | second);
-             candidates != 0; candidates &= candidates - 1) {
+        const unsigned first = startingWith_[static_cast<unsigned char>(text[at])];
+        for (unsigned candidates = first & (alone_ | SecondAfter(text, at)); candidates != 0;
+             candidates &= candidates - 1) {
             const auto i = static_cast<std::size_t>(std::countr_zero(candidates));
             if (HoldsAt(text, at, escapes_[i].text)) {
                 out = replacements_[i].WriteTo(out);
@@ -226,24 +223,32 @@ private:
     }
     std::size_t GrowthOf(char byte) const { return growthOf_[static_cast<unsigned char>(byte)]; }
 
-    // A byte is replaced straight from the table when its one escape is that byte
-    // alone, it starts no block, and it is not a CR, which may start a line break.
+    // The longer escapes whose second byte follows `at`.
+    unsigned SecondAfter(std::string_view text, std::size_t at) const {
+        return at + 1 < text.size() ? withSecond_[static_cast<unsigned char>(text[at + 1])] : 0;
+    }
+
+    // Whether a byte means no more than its escapes: neither a CR, which may start a
+    // line break, nor the first byte of a block.
+    bool OnlyEscapes(unsigned char byte) const {
+        return byte != '\r' && !(blocks_ && static_cast<char>(byte) == blocks_->FirstByte());
+    }
+
+    // A byte is replaced straight from the table when its one escape is that byte alone.
     void FindSingles() {
         single_.fill(-1);
         for (std::size_t i = 0; i < escapes_.size(); ++i) {
             const auto first = static_cast<unsigned char>(escapes_[i].text.front());
-            if (escapes_[i].text.size() == 1 && std::has_single_bit(startingWith_[first]) && first != '\r' &&
-                !(blocks_ && escapes_[i].text.front() == blocks_->FirstByte()))
+            if (escapes_[i].text.size() == 1 && std::has_single_bit(startingWith_[first]) &&
+                OnlyEscapes(first))
                 single_[first] = static_cast<std::int8_t>(i);
         }
     }
 
-    // A byte leads when it starts escapes, all longer than one byte, and neither a
-    // line break nor a block.
+    // A byte leads when it starts escapes, all longer than one byte.
     void FindLeads() {
         for (std::size_t byte = 0; byte < leadOf_.size(); ++byte)
-            if ((startingWith_[byte] & alone_) == 0 && byte != '\r' &&
-                !(blocks_ && static_cast<char>(byte) == blocks_->FirstByte()))
+            if ((startingWith_[byte] & alone_) == 0 && OnlyEscapes(static_cast<unsigned char>(byte)))
                 leadOf_[byte] = startingWith_[byte];
     }
 
