@@ -193,7 +193,7 @@ void frmTool::ConnectHandlers() {
     connect(ui->mnuExit, &QAction::triggered, this, &frmTool::mnuExit_Click);
     connect(ui->mnuAbout, &QAction::triggered, this, &frmTool::mnuAbout_Click);
 
-    for (QPlainTextEdit* box : {ui->txtInput, ui->txtOutput, ui->txtGet})
+    for (TextBox* box : {ui->txtInput, ui->txtOutput, ui->txtGet})
         box->installEventFilter(this);
 }
 
@@ -299,7 +299,7 @@ ProgressFn frmTool::Progress() {
 
 void frmTool::cmdConvert_Click() {
     const WaitCursor wait(platform_);
-    std::string input = ReadBoxText(*ui->txtInput, Progress());
+    std::string input = ReadBoxText(*ui->txtInput);
     ToolSettings.SingleStatement = CountsAsChecked(*ui->chkSingleRow);
     ToolSettings.PreserveEmptyLines = CountsAsChecked(*ui->chkPresEmpty);
     ToolSettings.PreserveTabs = CountsAsChecked(*ui->chkTabs);
@@ -331,14 +331,14 @@ void frmTool::cmdLoadFile_Click() {
 }
 
 void frmTool::cmdSave_Click() {
-    SaveOutputCommand(platform_, LoadedFile, [this] { return ReadBoxText(*ui->txtOutput, Progress()); });
+    SaveOutputCommand(platform_, LoadedFile, [this] { return ReadBoxText(*ui->txtOutput); });
 }
 
-void frmTool::CopyWholeBox(QPlainTextEdit& box) {
+void frmTool::CopyWholeBox(TextBox& box) {
     const WaitCursor wait(platform_);
     box.setFocus();
     SelectWholeText(box);
-    const std::string text = ReadBoxText(box, Progress());
+    const std::string text = ReadBoxText(box);
     platform_.ClearClipboard();
     platform_.SetClipboardText(text);
 }
@@ -359,7 +359,7 @@ bool frmTool::eventFilter(QObject* watched, QEvent* event) {
     const auto* key = static_cast<QKeyEvent*>(event);
     // Tab moves on to the next control, so Ctrl+Tab is how a tab gets typed.
     if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::ControlModifier) {
-        static_cast<QPlainTextEdit*>(watched)->insertPlainText(QStringLiteral("\t"));
+        static_cast<TextBox*>(watched)->InsertText(QStringLiteral("\t"), true);
         return true;
     }
     if (watched == ui->txtInput)

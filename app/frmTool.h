@@ -12,7 +12,6 @@
 #include <string>
 
 class QButtonGroup;
-class QPlainTextEdit;
 
 namespace Ui {
 class frmTool;
@@ -22,6 +21,7 @@ namespace quillvane {
 
 class Platform;
 class frmAbout;
+class TextBox;
 
 // The settings that the option controls write and the commands read.
 struct ToolSettingsData {
@@ -87,7 +87,7 @@ private:
     void PlaceAgainOnceFramed();
     void ShowAspQueryFrames();
     void ShowPhpQueryFrames();
-    void CopyWholeBox(QPlainTextEdit& box);
+    void CopyWholeBox(TextBox& box);
     // Keeps the window painted while a big text moves in or out of a box.
     std::function<void(double)> Progress();
 

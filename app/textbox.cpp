@@ -2,242 +2,675 @@
 
 #include "files/text_reader.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QDrag>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
 #include <QStyleHints>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
+#include <QtMath>
 
 #include <algorithm>
-#include <string_view>
+#include <cmath>
 #include <utility>
 
 namespace quillvane {
 
+void InstallTextBoxAccessibility();
+
 namespace {
 
-// How the document separates its lines in a selection.
-constexpr char16_t kParagraphSeparator = u'\u2029';
-// A box takes a big text in pieces of this size, painting and reporting between.
-constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
-constexpr int kBlocksPerReport = 8192;
+// Room between the frame and the text, as a document margin.
+constexpr int kMargin = 4;
+constexpr qreal kTabStop = 80;
 // From about this length on, repainting a line costs more than a blink is worth.
-constexpr int kSteadyCursorChars = 10000;
-// The desktop's blink rate, while a box has set it to none.
-int normalFlashTime = -1;
+constexpr std::size_t kSteadyCaretBytes = 10000;
 
-void SetSteadyCursor(bool steady) {
-    QStyleHints& hints = *QGuiApplication::styleHints();
-    if (steady && normalFlashTime < 0) {
-        normalFlashTime = hints.cursorFlashTime();
-        hints.setCursorFlashTime(0);
-    } else if (!steady && normalFlashTime >= 0) {
-        hints.setCursorFlashTime(normalFlashTime);
-        normalFlashTime = -1;
-    }
+bool IsContinuation(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
 }
 
-// Appends `text` as UTF-8 in one pass, every paragraph separator as CR LF. A
-// surrogate without its partner cannot be UTF-8 and becomes U+FFFD.
-void AppendUtf8(std::string& out, QStringView text) {
-    const char16_t* p = text.utf16();
-    const char16_t* const end = p + text.size();
-    while (p != end) {
-        const char16_t* const run = p;
-        while (p != end && *p < 0x80)
-            ++p;
-        if (p != run) {
-            const std::size_t old = out.size();
-            out.resize(old + static_cast<std::size_t>(p - run));
-            std::copy(run, p, out.begin() + static_cast<std::ptrdiff_t>(old));
-        }
-        if (p == end)
-            break;
-        char32_t code = *p++;
-        if (code == kParagraphSeparator) {
-            out += "\r\n";
-            continue;
-        }
-        if (QChar::isHighSurrogate(code) && p != end && QChar::isLowSurrogate(*p))
-            code = QChar::surrogateToUcs4(static_cast<char16_t>(code), *p++);
+// The code point at `i`, moving `i` past it; a broken sequence gives what it holds.
+char32_t Decode(const std::string& s, std::size_t& i) {
+    const auto lead = static_cast<unsigned char>(s[i++]);
+    if (lead < 0x80)
+        return lead;
+    int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+    char32_t code = lead & (0x3F >> extra);
+    for (; extra > 0 && i < s.size() && IsContinuation(s[i]); --extra)
+        code = code << 6 | (static_cast<unsigned char>(s[i++]) & 0x3F);
+    return code;
+}
+
+// `text` as UTF-8; a surrogate without its partner cannot be UTF-8 and becomes U+FFFD.
+std::string ToUtf8(QStringView text) {
+    std::string out;
+    out.reserve(static_cast<std::size_t>(text.size()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t code = text[i].unicode();
+        if (QChar::isHighSurrogate(code) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            code = QChar::surrogateToUcs4(static_cast<char16_t>(code), text[++i].unicode());
         else if (QChar::isSurrogate(code))
             code = 0xFFFD;
-        quillvane::AppendUtf8(out, code);
+        AppendUtf8(out, code);
     }
+    return out;
 }
 
-// Where the piece of `text` that starts at `pos` ends: after its last LF. A line
-// longer than a piece goes in whole, as the box would lay it out again for every
-// piece of it.
-std::size_t PieceEnd(std::string_view text, std::size_t pos) {
-    if (text.size() - pos <= kChunkBytes)
-        return text.size();
-    const std::size_t lf = text.substr(pos, kChunkBytes).rfind('\n');
-    if (lf != std::string_view::npos)
-        return pos + lf + 1;
-    const std::size_t next = text.find('\n', pos + kChunkBytes);
-    return next == std::string_view::npos ? text.size() : next + 1;
+// What copy, cut and drag hand over: the text exactly, CR LF between lines.
+QMimeData* MakeMimeData(const std::string& text) {
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("text/plain;charset=utf-8"), QByteArray(text.data(), qsizetype(text.size())));
+    data->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    return data;
 }
-
-void Report(const ProgressFn& progress, double done) {
-    if (progress)
-        progress(done);
-}
-
-// The selection as the clipboard should get it, turned into UTF-8 only when a
-// reader asks: selecting a big text does not pay for a copy nobody takes.
-class CrLfMimeData final : public QMimeData {
-public:
-    explicit CrLfMimeData(QString selection) : selection_(std::move(selection)) {}
-
-    QStringList formats() const override {
-        return {QStringLiteral("text/plain"), QStringLiteral("text/plain;charset=utf-8")};
-    }
-
-protected:
-    QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
-        if (!formats().contains(mimeType))
-            return {};
-        if (utf8_.isNull()) {
-            std::string text;
-            text.reserve(static_cast<std::size_t>(selection_.size()));
-            AppendUtf8(text, selection_);
-            utf8_ = QByteArray(text.data(), static_cast<qsizetype>(text.size()));
-        }
-        if (type.id() == QMetaType::QString)
-            return QString::fromUtf8(utf8_);
-        return utf8_;
-    }
-
-private:
-    QString selection_;
-    mutable QByteArray utf8_;
-};
 
 } // namespace
 
-// Block by block rather than through toRawText(), which would first copy the
-// whole document; toPlainText() would also turn a no-break space into a space.
-std::string ReadBoxText(const QPlainTextEdit& box, const ProgressFn& progress) {
-    const QTextDocument& document = *box.document();
-    std::string text;
-    text.reserve(static_cast<std::size_t>(document.characterCount() + document.blockCount()));
-    const double blocks = document.blockCount();
-    int number = 0;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        if (number > 0)
-            text += "\r\n";
-        AppendUtf8(text, block.text());
-        if (++number % kBlocksPerReport == 0)
-            Report(progress, number / blocks);
-    }
-    return text;
+TextBox::TextBox(QWidget* parent) : QAbstractScrollArea(parent) {
+    InstallTextBoxAccessibility();
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setAcceptDrops(true);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    Measure();
 }
 
-// Piece by piece, so that the window can paint in between; each edit after the
-// first joins the one before, so that one undo takes back the whole replacement.
-namespace {
+// ---------------------------------------------------------------- text and undo
 
-class PieceEditor {
-public:
-    explicit PieceEditor(QTextDocument& document) : cursor_(&document) {}
-
-    // From the end back, so that what is left never moves.
-    void RemoveAll(const ProgressFn& progress) {
-        const double total = cursor_.document()->characterCount();
-        for (int end = cursor_.document()->characterCount() - 1; end > 0;) {
-            const int start = std::max(0, end - static_cast<int>(kChunkBytes));
-            cursor_.setPosition(start);
-            cursor_.setPosition(end, QTextCursor::KeepAnchor);
-            Edit([this] { cursor_.removeSelectedText(); });
-            end = start;
-            Report(progress, (total - end) / total / 2);
-        }
-    }
-
-    void Insert(std::string_view text, const ProgressFn& progress) {
-        cursor_.movePosition(QTextCursor::End);
-        for (std::size_t pos = 0; pos < text.size();) {
-            const std::size_t end = PieceEnd(text, pos);
-            const QString piece = QString::fromUtf8(text.data() + pos, static_cast<qsizetype>(end - pos));
-            Edit([&] { cursor_.insertText(piece); });
-            pos = end;
-            Report(progress, 0.5 + static_cast<double>(pos) / static_cast<double>(text.size()) / 2);
-        }
-    }
-
-private:
-    template <typename Change> void Edit(const Change& change) {
-        if (std::exchange(started_, true))
-            cursor_.joinPreviousEditBlock();
-        else
-            cursor_.beginEditBlock();
-        change();
-        cursor_.endEditBlock();
-    }
-
-    QTextCursor cursor_;
-    bool started_ = false; // the first edit must not join the user's last one
-};
-
-} // namespace
-
-void WriteBoxText(QPlainTextEdit& box, const std::string& text, const ProgressFn& progress) {
-    PieceEditor editor(*box.document());
-    editor.RemoveAll(progress);
-    editor.Insert(text, progress);
-    box.moveCursor(QTextCursor::Start);
+std::string TextBox::Text() const {
+    return text_.Join({}, text_.End());
 }
 
-void SelectWholeText(QPlainTextEdit& box) {
-    QTextCursor cursor(box.document());
-    cursor.movePosition(QTextCursor::Start);
-    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    box.setTextCursor(cursor);
+void TextBox::SetText(std::string_view text, const ProgressFn& progress) {
+    const auto part = [&](double from) {
+        return progress ? ProgressFn([=](double done) { progress(from + done / 2); }) : ProgressFn();
+    };
+    TextPiece piece = SplitLines(text, part(0));
+    redo_.clear();
+    undo_.push_back(Apply({{}, text_.End(), std::move(piece)}, part(0.5)));
+    SetCursor({}, {});
+}
+
+std::string TextBox::SelectedText() const {
+    const auto [from, to] = Selection();
+    return text_.Join(from, to);
+}
+
+void TextBox::SetCursor(TextPos anchor, TextPos cursor) {
+    anchor_ = text_.Clamp(anchor);
+    cursor_ = text_.Clamp(cursor);
+    wantedX_ = -1;
+    ShowCursor();
+    RestartBlink();
+    viewport()->update();
+}
+
+void TextBox::InsertText(const QString& text, bool typed) {
+    const auto [from, to] = Selection();
+    Replace(from, to, SplitLines(ToUtf8(text)), typed);
+}
+
+// Typed characters join the step before them when they carry on where it ended.
+void TextBox::Replace(TextPos from, TextPos to, TextPiece piece, bool typed) {
+    Change undo = Apply({from, to, std::move(piece), typed});
+    redo_.clear();
+    if (undo.typed && !undo_.empty() && undo_.back().typed && undo_.back().to == undo.from)
+        undo_.back().to = undo.to;
+    else
+        undo_.push_back(std::move(undo));
+    ShowCursor();
+}
+
+// Makes the change and returns the one that takes it back; the cursor ends after it.
+TextBox::Change TextBox::Apply(Change change, const ProgressFn& progress) {
+    const TextPos end = EndOf(change.from, change.text);
+    const bool whole = change.from == TextPos{} && change.to == text_.End();
+    TextPiece removed = text_.Replace(change.from, change.to, std::move(change.text));
+    if (whole) {
+        Measure(progress);
+    } else {
+        for (std::size_t line = change.from.line; line <= end.line; ++line)
+            widest_ = std::max(widest_, Width(text_[line]));
+    }
+    anchor_ = cursor_ = end;
+    wantedX_ = -1;
+    UpdateScrollBars();
+    viewport()->update();
+    // A line break ends a typed step, as a word processor's undo does.
+    const bool typed = change.typed && removed.size() == 1 && removed[0].empty() && end.line == change.from.line;
+    return {change.from, end, std::move(removed), typed};
+}
+
+void TextBox::Step(std::vector<Change>& from, std::vector<Change>& to) {
+    if (from.empty())
+        return;
+    Change change = std::move(from.back());
+    from.pop_back();
+    change.typed = false;
+    to.push_back(Apply(std::move(change)));
+    to.back().typed = false;
+    ShowCursor();
+}
+
+void TextBox::Undo() {
+    Step(undo_, redo_);
+}
+
+void TextBox::Redo() {
+    Step(redo_, undo_);
+}
+
+void TextBox::SelectAll() {
+    SetCursor({}, text_.End());
+}
+
+void TextBox::Copy() const {
+    if (anchor_ != cursor_)
+        QGuiApplication::clipboard()->setMimeData(MakeMimeData(SelectedText()));
+}
+
+void TextBox::Cut() {
+    Copy();
+    DeleteTo(cursor_);
+}
+
+void TextBox::Paste() {
+    const QString text = QGuiApplication::clipboard()->text();
+    if (!text.isEmpty())
+        InsertText(text);
+}
+
+// Deletes the selection, or else from the cursor to `pos`.
+void TextBox::DeleteTo(TextPos pos) {
+    const auto [from, to] = anchor_ != cursor_ ? Selection() : std::pair<TextPos, TextPos>(std::minmax(cursor_, pos));
+    if (from != to)
+        Replace(from, to, {""}, false);
+}
+
+std::pair<TextPos, TextPos> TextBox::Selection() const {
+    return std::minmax(anchor_, cursor_);
+}
+
+// ---------------------------------------------------------------- keys
+
+void TextBox::keyPressEvent(QKeyEvent* event) {
+    if (Navigate(event) || Edit(event)) {
+        event->accept();
+        RestartBlink();
+        return;
+    }
+    const QString text = event->text();
+    const bool printable = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c.isPrint() || c == u'\t';
+    });
+    if (printable && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
+        InsertText(text, true);
+        event->accept();
+        RestartBlink();
+        return;
+    }
+    event->ignore();
+}
+
+bool TextBox::Navigate(QKeyEvent* event) {
+    enum What { Char, Word, Line, Page, LineEdge, TextEdge };
+    struct Move {
+        QKeySequence::StandardKey key;
+        What what;
+        int direction;
+        bool select;
+    };
+    using K = QKeySequence;
+    static constexpr Move kMoves[] = {
+        {K::MoveToNextChar, Char, 1, false},         {K::MoveToPreviousChar, Char, -1, false},
+        {K::SelectNextChar, Char, 1, true},          {K::SelectPreviousChar, Char, -1, true},
+        {K::MoveToNextWord, Word, 1, false},         {K::MoveToPreviousWord, Word, -1, false},
+        {K::SelectNextWord, Word, 1, true},          {K::SelectPreviousWord, Word, -1, true},
+        {K::MoveToNextLine, Line, 1, false},         {K::MoveToPreviousLine, Line, -1, false},
+        {K::SelectNextLine, Line, 1, true},          {K::SelectPreviousLine, Line, -1, true},
+        {K::MoveToNextPage, Page, 1, false},         {K::MoveToPreviousPage, Page, -1, false},
+        {K::SelectNextPage, Page, 1, true},          {K::SelectPreviousPage, Page, -1, true},
+        {K::MoveToEndOfLine, LineEdge, 1, false},    {K::MoveToStartOfLine, LineEdge, -1, false},
+        {K::SelectEndOfLine, LineEdge, 1, true},     {K::SelectStartOfLine, LineEdge, -1, true},
+        {K::MoveToEndOfDocument, TextEdge, 1, false}, {K::MoveToStartOfDocument, TextEdge, -1, false},
+        {K::SelectEndOfDocument, TextEdge, 1, true}, {K::SelectStartOfDocument, TextEdge, -1, true},
+    };
+    const auto move = std::find_if(std::begin(kMoves), std::end(kMoves),
+                                   [&](const Move& each) { return event->matches(each.key); });
+    if (move == std::end(kMoves))
+        return false;
+    const bool forward = move->direction > 0;
+    const auto [from, to] = Selection();
+    TextPos pos = cursor_;
+    switch (move->what) {
+    case Char:
+        pos = from != to && !move->select ? (forward ? to : from)
+                                          : (forward ? text_.Next(cursor_) : text_.Previous(cursor_));
+        break;
+    case Word:
+        pos = forward ? text_.NextWord(cursor_) : text_.PreviousWord(cursor_);
+        break;
+    case Line:
+    case Page: {
+        const int lines = move->what == Line ? 1 : VisibleLines();
+        const qreal x = wantedX_ >= 0 ? wantedX_ : XOf(cursor_);
+        pos = LineAbove(forward ? lines : -lines);
+        if (move->what == Page)
+            verticalScrollBar()->setValue(verticalScrollBar()->value() + move->direction * lines);
+        MoveTo(pos, move->select);
+        wantedX_ = x;
+        return true;
+    }
+    case LineEdge:
+        pos = {cursor_.line, forward ? text_[cursor_.line].size() : 0};
+        break;
+    case TextEdge:
+        pos = forward ? text_.End() : TextPos{};
+        break;
+    }
+    MoveTo(pos, move->select);
+    return true;
+}
+
+bool TextBox::Edit(QKeyEvent* event) {
+    const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->matches(QKeySequence::Undo))
+        Undo();
+    else if (event->matches(QKeySequence::Redo) ||
+             (event->key() == Qt::Key_Y && modifiers == Qt::ControlModifier) ||
+             (event->key() == Qt::Key_Z && modifiers == (Qt::ControlModifier | Qt::ShiftModifier)))
+        Redo();
+    else if (event->matches(QKeySequence::Copy))
+        Copy();
+    else if (event->matches(QKeySequence::Cut))
+        Cut();
+    else if (event->matches(QKeySequence::Paste))
+        Paste();
+    else if (event->matches(QKeySequence::SelectAll))
+        SelectAll();
+    else if (event->matches(QKeySequence::DeleteEndOfWord))
+        DeleteTo(text_.NextWord(cursor_));
+    else if (event->matches(QKeySequence::DeleteStartOfWord))
+        DeleteTo(text_.PreviousWord(cursor_));
+    else if (event->matches(QKeySequence::Delete))
+        DeleteTo(text_.Next(cursor_));
+    else if (event->key() == Qt::Key_Backspace && !(modifiers & ~Qt::ShiftModifier))
+        DeleteTo(text_.Previous(cursor_));
+    else if (event->matches(QKeySequence::InsertParagraphSeparator) ||
+             event->matches(QKeySequence::InsertLineSeparator))
+        InsertText(QStringLiteral("\n"), true);
+    else
+        return false;
+    return true;
+}
+
+void TextBox::MoveTo(TextPos pos, bool select) {
+    cursor_ = text_.Clamp(pos);
+    if (!select)
+        anchor_ = cursor_;
+    wantedX_ = -1;
+    ShowCursor();
+    viewport()->update();
+}
+
+TextPos TextBox::LineAbove(int lines) const {
+    const auto last = static_cast<long long>(text_.Count()) - 1;
+    const auto line = static_cast<std::size_t>(std::clamp<long long>(
+        static_cast<long long>(cursor_.line) + lines, 0, last));
+    const qreal x = wantedX_ >= 0 ? wantedX_ : XOf(cursor_);
+    return ColumnAt(line, x);
+}
+
+// ---------------------------------------------------------------- measuring
+
+qreal TextBox::Advance(char32_t code) const {
+    if (code < asciiAdvance_.size())
+        return asciiAdvance_[code];
+    const auto known = otherAdvance_.find(code);
+    if (known != otherAdvance_.end())
+        return known->second;
+    const qreal advance = QFontMetricsF(font()).horizontalAdvance(QString::fromUcs4(&code, 1));
+    otherAdvance_.emplace(code, advance);
+    return advance;
+}
+
+// The x where the character after `x` ends: tabs stop at fixed distances.
+qreal TextBox::StepX(qreal x, char32_t code) const {
+    return code == U'\t' ? (std::floor(x / kTabStop) + 1) * kTabStop : x + Advance(code);
+}
+
+qreal TextBox::XOf(TextPos pos) const {
+    const std::string& line = text_[pos.line];
+    qreal x = 0;
+    for (std::size_t i = 0; i < pos.col && i < line.size();)
+        x = StepX(x, Decode(line, i));
+    return x;
+}
+
+qreal TextBox::Width(const std::string& line) const {
+    qreal x = 0;
+    for (std::size_t i = 0; i < line.size();) {
+        const auto byte = static_cast<unsigned char>(line[i]);
+        if (byte < 0x80 && byte != '\t') { // the common case, without decoding
+            x += asciiAdvance_[byte];
+            ++i;
+        } else {
+            x = StepX(x, Decode(line, i));
+        }
+    }
+    return x;
+}
+
+// The place in `line` nearest to `x` (from the line's start).
+TextPos TextBox::ColumnAt(std::size_t line, qreal x) const {
+    const std::string& s = text_[line];
+    qreal at = 0;
+    for (std::size_t i = 0; i < s.size();) {
+        std::size_t next = i;
+        const qreal after = StepX(at, Decode(s, next));
+        if (x < (at + after) / 2)
+            return {line, i};
+        at = after;
+        i = next;
+    }
+    return {line, s.size()};
+}
+
+TextPos TextBox::PosAt(QPoint point) const {
+    const int row = std::max(0, point.y() - kMargin) / lineHeight_;
+    const std::size_t line = std::min(text_.Count() - 1, std::size_t(verticalScrollBar()->value()) + std::size_t(row));
+    return ColumnAt(line, point.x() - kMargin + horizontalScrollBar()->value());
+}
+
+void TextBox::Measure(const ProgressFn& progress) {
+    const QFontMetricsF metrics(font());
+    lineHeight_ = std::max(1, qCeil(metrics.height()));
+    ascent_ = qCeil(metrics.ascent());
+    for (char32_t code = 0; code < asciiAdvance_.size(); ++code)
+        asciiAdvance_[code] = metrics.horizontalAdvance(QChar(code));
+    otherAdvance_.clear();
+    widest_ = 0;
+    const std::size_t count = text_.Count();
+    for (std::size_t line = 0; line < count; ++line) {
+        widest_ = std::max(widest_, Width(text_[line]));
+        if (progress && line % 8192 == 8191)
+            progress(static_cast<double>(line) / static_cast<double>(count));
+    }
+    UpdateScrollBars();
+}
+
+// ---------------------------------------------------------------- painting
+
+int TextBox::VisibleLines() const {
+    return std::max(1, (viewport()->height() - kMargin) / lineHeight_);
+}
+
+void TextBox::UpdateScrollBars() {
+    QScrollBar& down = *verticalScrollBar();
+    down.setRange(0, std::max(0, int(std::min<std::size_t>(text_.Count(), INT_MAX)) - VisibleLines()));
+    down.setPageStep(VisibleLines());
+    QScrollBar& across = *horizontalScrollBar();
+    const int width = viewport()->width();
+    across.setRange(0, std::max(0, qCeil(std::min<qreal>(widest_, INT_MAX / 2)) + 2 * kMargin + 1 - width));
+    across.setPageStep(width);
+    across.setSingleStep(20);
+}
+
+// Scrolls just enough for the cursor to be seen.
+void TextBox::ShowCursor() {
+    QScrollBar& down = *verticalScrollBar();
+    const auto first = static_cast<std::size_t>(down.value());
+    const auto shown = static_cast<std::size_t>(VisibleLines());
+    if (cursor_.line < first)
+        down.setValue(int(cursor_.line));
+    else if (cursor_.line >= first + shown)
+        down.setValue(int(cursor_.line - shown + 1));
+    QScrollBar& across = *horizontalScrollBar();
+    const int x = qRound(XOf(cursor_));
+    const int room = viewport()->width() - 2 * kMargin - 1;
+    if (x < across.value())
+        across.setValue(std::max(0, x - room / 4));
+    else if (x > across.value() + room)
+        across.setValue(x - room * 3 / 4);
+}
+
+void TextBox::DrawLine(QPainter& painter, std::size_t line, qreal y) const {
+    const std::string& s = text_[line];
+    const auto [from, to] = Selection();
+    const auto selected = [&](std::size_t col) {
+        const TextPos pos{line, col};
+        return from <= pos && pos < to;
+    };
+    const qreal left = horizontalScrollBar()->value() - kMargin; // the text's x at the box's left edge
+    const qreal right = left + viewport()->width();
+    qreal x = 0;
+    std::size_t i = 0;
+    for (std::size_t next = i; i < s.size(); i = next) {
+        const qreal after = StepX(x, Decode(s, next = i));
+        if (after > left)
+            break;
+        x = after;
+    }
+    while (i < s.size() && x < right) {
+        const std::size_t start = i;
+        const qreal startX = x;
+        const bool marked = selected(i);
+        do {
+            x = StepX(x, Decode(s, i));
+        } while (i < s.size() && s[start] != '\t' && s[i] != '\t' && selected(i) == marked && x < right);
+        if (marked)
+            painter.fillRect(QRectF(startX - left, y, x - startX, lineHeight_), palette().highlight());
+        if (s[start] == '\t')
+            continue;
+        painter.setPen(palette().color(marked ? QPalette::HighlightedText : QPalette::Text));
+        painter.drawText(QPointF(startX - left, y + ascent_), QString::fromUtf8(s.data() + start, qsizetype(i - start)));
+    }
+}
+
+void TextBox::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    const auto first = static_cast<std::size_t>(verticalScrollBar()->value());
+    const QRect dirty = event->rect();
+    for (std::size_t line = first; line < text_.Count(); ++line) {
+        const int y = kMargin + int(line - first) * lineHeight_;
+        if (y > dirty.bottom())
+            break;
+        if (y + lineHeight_ >= dirty.top())
+            DrawLine(painter, line, y);
+    }
+    if (hasFocus() && caretShown_ && cursor_.line >= first) {
+        const int width = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
+        painter.fillRect(CaretRect().adjusted(0, 0, width - 1, 0), palette().text());
+    }
+}
+
+QRect TextBox::CaretRect() const {
+    const auto first = static_cast<long long>(verticalScrollBar()->value());
+    const int x = kMargin + qRound(XOf(cursor_)) - horizontalScrollBar()->value();
+    const int y = kMargin + int(static_cast<long long>(cursor_.line) - first) * lineHeight_;
+    return {x, y, 1, lineHeight_};
+}
+
+void TextBox::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollBars();
+}
+
+void TextBox::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+void TextBox::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange)
+        Measure();
+    QAbstractScrollArea::changeEvent(event);
+}
+
+// ---------------------------------------------------------------- caret
+
+// Every blink repaints the cursor's line, measured afresh: in a line of megabytes
+// that would keep a core busy, so there the cursor stays lit instead.
+void TextBox::RestartBlink() {
+    caretShown_ = true;
+    const int period = QGuiApplication::styleHints()->cursorFlashTime() / 2;
+    if (hasFocus() && period > 0 && text_[cursor_.line].size() < kSteadyCaretBytes)
+        blink_.start(period, this);
+    else
+        blink_.stop();
+    viewport()->update(CaretRect().adjusted(-2, 0, 4, 0));
+}
+
+void TextBox::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != blink_.timerId())
+        return QAbstractScrollArea::timerEvent(event);
+    caretShown_ = !caretShown_;
+    viewport()->update(CaretRect().adjusted(-2, 0, 4, 0));
+}
+
+void TextBox::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    RestartBlink();
+    viewport()->update();
+}
+
+void TextBox::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    blink_.stop();
+    viewport()->update();
+}
+
+// ---------------------------------------------------------------- input methods
+
+void TextBox::inputMethodEvent(QInputMethodEvent* event) {
+    if (!event->commitString().isEmpty())
+        InsertText(event->commitString(), true);
+    event->accept();
+}
+
+QVariant TextBox::inputMethodQuery(Qt::InputMethodQuery query) const {
+    switch (query) {
+    case Qt::ImEnabled:
+        return true;
+    case Qt::ImCursorRectangle:
+        return CaretRect().translated(viewport()->pos());
+    case Qt::ImHints:
+        return int(Qt::ImhMultiLine);
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}
+
+// ---------------------------------------------------------------- mouse, menu, drag and drop
+
+void TextBox::mousePressEvent(QMouseEvent* event) {
+    const TextPos pos = PosAt(event->position().toPoint());
+    const auto [from, to] = Selection();
+    dragPending_ = event->button() == Qt::LeftButton && from <= pos && pos < to &&
+                   !(event->modifiers() & Qt::ShiftModifier);
+    pressedAt_ = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && !dragPending_)
+        MoveTo(pos, event->modifiers() & Qt::ShiftModifier);
+    RestartBlink();
+}
+
+void TextBox::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton))
+        return;
+    const QPoint at = event->position().toPoint();
+    if (!dragPending_) {
+        MoveTo(PosAt(at), true);
+        return;
+    }
+    if ((at - pressedAt_).manhattanLength() < QApplication::startDragDistance())
+        return;
+    dragPending_ = false;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(MakeMimeData(SelectedText()));
+    drag->exec(Qt::CopyAction);
+}
+
+void TextBox::mouseReleaseEvent(QMouseEvent* event) {
+    if (dragPending_ && event->button() == Qt::LeftButton)
+        MoveTo(PosAt(event->position().toPoint()), false);
+    dragPending_ = false;
+}
+
+void TextBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    const auto [start, end] = text_.WordAt(PosAt(event->position().toPoint()));
+    SetCursor(start, end);
+}
+
+void TextBox::contextMenuEvent(QContextMenuEvent* event) {
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const bool marked = anchor_ != cursor_;
+    const auto add = [&](const QString& name, QKeySequence::StandardKey key, bool enabled, auto act) {
+        QAction* action = menu->addAction(name, this, act);
+        action->setShortcut(key);
+        action->setEnabled(enabled);
+    };
+    add(tr("&Undo"), QKeySequence::Undo, !undo_.empty(), [this] { Undo(); });
+    add(tr("&Redo"), QKeySequence::Redo, !redo_.empty(), [this] { Redo(); });
+    menu->addSeparator();
+    add(tr("Cu&t"), QKeySequence::Cut, marked, [this] { Cut(); });
+    add(tr("&Copy"), QKeySequence::Copy, marked, [this] { Copy(); });
+    add(tr("&Paste"), QKeySequence::Paste, !QGuiApplication::clipboard()->text().isEmpty(), [this] { Paste(); });
+    add(tr("Delete"), QKeySequence::Delete, marked, [this] { DeleteTo(cursor_); });
+    menu->addSeparator();
+    add(tr("Select All"), QKeySequence::SelectAll, true, [this] { SelectAll(); });
+    menu->popup(event->globalPos());
+}
+
+void TextBox::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasText())
+        event->acceptProposedAction();
+}
+
+void TextBox::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->mimeData()->hasText())
+        event->acceptProposedAction();
+}
+
+// A drop goes in where it lands, as a copy; dropped on its own selection it is a no-op.
+void TextBox::dropEvent(QDropEvent* event) {
+    const TextPos pos = PosAt(event->position().toPoint());
+    const auto [from, to] = Selection();
+    if (event->source() == this && from <= pos && pos <= to)
+        return event->ignore();
+    SetCursor(pos, pos);
+    InsertText(event->mimeData()->text());
+    event->acceptProposedAction();
+    setFocus();
+}
+
+// ---------------------------------------------------------------- the window's access
+
+std::string ReadBoxText(const TextBox& box) {
+    return box.Text();
+}
+
+void WriteBoxText(TextBox& box, std::string_view text, const ProgressFn& progress) {
+    box.SetText(text, progress);
+}
+
+void SelectWholeText(TextBox& box) {
+    box.SelectAll();
 }
 
 std::string ReadLineText(const QLineEdit& box) {
     const QByteArray bytes = box.text().toUtf8();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
-    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &TextBox::BlinkUnlessLongLine);
-}
-
-void TextBox::BlinkUnlessLongLine() {
-    if (hasFocus())
-        SetSteadyCursor(textCursor().block().length() > kSteadyCursorChars);
-}
-
-void TextBox::focusInEvent(QFocusEvent* event) {
-    BlinkUnlessLongLine();
-    QPlainTextEdit::focusInEvent(event);
-}
-
-void TextBox::focusOutEvent(QFocusEvent* event) {
-    SetSteadyCursor(false);
-    QPlainTextEdit::focusOutEvent(event);
-}
-
-QMimeData* TextBox::createMimeDataFromSelection() const {
-    return new CrLfMimeData(textCursor().selectedText());
-}
-
-// Ctrl+Y redoes as well as Ctrl+Shift+Z, whatever the desktop's key scheme says.
-void TextBox::keyPressEvent(QKeyEvent* event) {
-    const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    const bool redo = (event->key() == Qt::Key_Y && modifiers == Qt::ControlModifier) ||
-                      (event->key() == Qt::Key_Z && modifiers == (Qt::ControlModifier | Qt::ShiftModifier));
-    if (redo && !isReadOnly()) {
-        this->redo();
-        event->accept();
-        return;
-    }
-    QPlainTextEdit::keyPressEvent(event);
 }
 
 } // namespace quillvane

@@ -1,52 +1,129 @@
 #pragma once
 
-// Moving text between the boxes and the logic, which works on UTF-8 with CR LF
-// line breaks, and the multi-line box that copies its text in that same form.
+// The multi-line box of the window. It keeps its text as lines of UTF-8, the
+// form the logic works on, so that a text of hundreds of megabytes moves in and
+// out in one pass and a line of megabytes is measured, not laid out, as it is
+// painted. Copy, cut and drag carry exactly the selected characters with CR LF
+// between lines, as the program's own copy commands do.
 
-#include <QPlainTextEdit>
+#include "app/text_lines.h"
 
-#include <functional>
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+
+#include <array>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 class QLineEdit;
 
 namespace quillvane {
 
-// Told the share of the text done so far (0 to 1) while a big text moves.
-using ProgressFn = std::function<void(double done)>;
-
-// The box's lines joined by CR LF, every character as it stands: a no-break space
-// and U+2028 stay what they are.
-std::string ReadBoxText(const QPlainTextEdit& box, const ProgressFn& progress = {});
-
-// Replaces the box's text as one step of its undo history; every CR LF, and every
-// lone CR or LF, starts a new line. The cursor goes to the start.
-void WriteBoxText(QPlainTextEdit& box, const std::string& text, const ProgressFn& progress = {});
-
-// Selects the box's whole text, from its start to its end.
-void SelectWholeText(QPlainTextEdit& box);
-
-std::string ReadLineText(const QLineEdit& box);
-
-// A multi-line box whose copy, cut and drag carry exactly the selected characters
-// with CR LF between lines, as the program's own copy commands do.
-class TextBox : public QPlainTextEdit {
+class TextBox : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
     explicit TextBox(QWidget* parent = nullptr);
 
+    const TextLines& Lines() const { return text_; }
+    // The whole text, CR LF between lines.
+    std::string Text() const;
+    // Replaces the whole text as one undo step; the cursor goes to the start.
+    void SetText(std::string_view text, const ProgressFn& progress = {});
+    std::string SelectedText() const;
+    TextPos CursorPos() const { return cursor_; }
+    TextPos AnchorPos() const { return anchor_; }
+    void SetCursor(TextPos anchor, TextPos cursor);
+    // Puts `text` over the selection, each line break in it a new line; typed
+    // characters that carry on where the last ones ended join their undo step.
+    void InsertText(const QString& text, bool typed = false);
+
+    void SelectAll();
+    void Undo();
+    void Redo();
+    void Copy() const;
+    void Cut();
+    void Paste();
+
 protected:
-    QMimeData* createMimeDataFromSelection() const override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
-    // Every blink repaints the cursor's line, and Qt shapes a line afresh for each
-    // paint: in a line of megabytes that would keep a core busy, so there the
-    // cursor stays lit instead.
-    void BlinkUnlessLongLine();
+    // One undo or redo step: put `text` in place of [from, to).
+    struct Change {
+        TextPos from;
+        TextPos to;
+        TextPiece text;
+        bool typed = false; // typed characters join into one step
+    };
+
+    bool Navigate(QKeyEvent* event);
+    bool Edit(QKeyEvent* event);
+    void Replace(TextPos from, TextPos to, TextPiece piece, bool typed);
+    Change Apply(Change change, const ProgressFn& progress = {});
+    void Step(std::vector<Change>& from, std::vector<Change>& to);
+    void DeleteTo(TextPos pos);
+    void MoveTo(TextPos pos, bool select);
+    TextPos LineAbove(int lines) const;
+    std::pair<TextPos, TextPos> Selection() const;
+
+    qreal Advance(char32_t code) const;
+    qreal StepX(qreal x, char32_t code) const;
+    qreal XOf(TextPos pos) const;
+    qreal Width(const std::string& line) const;
+    TextPos ColumnAt(std::size_t line, qreal x) const;
+    TextPos PosAt(QPoint point) const;
+    QRect CaretRect() const;
+    void Measure(const ProgressFn& progress = {});
+    void DrawLine(QPainter& painter, std::size_t line, qreal y) const;
+    int VisibleLines() const;
+    void UpdateScrollBars();
+    void ShowCursor();
+    void RestartBlink();
+
+    TextLines text_;
+    TextPos cursor_, anchor_;
+    qreal wantedX_ = -1; // where Up and Down aim, kept across short lines
+    qreal widest_ = 0;
+    std::vector<Change> undo_, redo_;
+
+    int lineHeight_ = 0;
+    int ascent_ = 0;
+    mutable std::array<qreal, 128> asciiAdvance_{};
+    mutable std::unordered_map<char32_t, qreal> otherAdvance_;
+
+    QBasicTimer blink_;
+    bool caretShown_ = true;
+    QPoint pressedAt_;
+    bool dragPending_ = false;
 };
+
+// The box's whole text, CR LF between lines.
+std::string ReadBoxText(const TextBox& box);
+// Replaces the box's text as one step of its undo history; every CR LF, and every
+// lone CR or LF, starts a new line. The cursor goes to the start.
+void WriteBoxText(TextBox& box, std::string_view text, const ProgressFn& progress = {});
+// Selects the box's whole text, from its start to its end.
+void SelectWholeText(TextBox& box);
+
+std::string ReadLineText(const QLineEdit& box);
 
 } // namespace quillvane

@@ -82,7 +82,7 @@ class WindowTest : public QObject {
         T* child = window->findChild<T*>(name);
         return child ? child : (qFatal("no control named %s", qPrintable(name)), nullptr);
     }
-    QPlainTextEdit* Box(const QString& name) { return Find<QPlainTextEdit>(name); }
+    TextBox* Box(const QString& name) { return Find<TextBox>(name); }
     std::string Text(const QString& box) { return ReadBoxText(*Box(box)); }
     static QString FocusName() {
         return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "";
@@ -162,7 +162,7 @@ private slots:
                 window->optGetLang_Click(1); // else the frames start as ASP's
             Steps(QString("optHTMLto_%1").arg(index));
             QCOMPARE(Find<QLabel>("lblOutput")->text().toStdString(), kConversionTargets[index].outputLabel);
-            Box("txtInput")->setPlainText("<p class=\"x\">\u00a0<%=a%>\n\n\n\tb<? $c ?>\n");
+            WriteBoxText(*Box("txtInput"), "<p class=\"x\">\u00a0<%=a%>\n\n\n\tb<? $c ?>\n");
             const char* names[] = {"chkSingleRow", "chkPresEmpty", "chkTabs"};
             for (int i = 0; i < 3; ++i)
                 Find<QCheckBox>(names[i])->setCheckState(Qt::CheckState(boxes[i] - '0'));
@@ -200,7 +200,7 @@ private slots:
             RequestSnippetPHP(twenty, twenty, "POST", digits.left(60).toStdString(), "empty") + "\r\n\r\n";
         Steps("optGetLang_0");
         Find<QCheckBox>("chkDim")->setCheckState(Qt::PartiallyChecked); // only a plain check declares
-        Box("txtGet")->moveCursor(QTextCursor::End);
+        Box("txtGet")->SetCursor(Box("txtGet")->Lines().End(), Box("txtGet")->Lines().End());
         QTest::keyClicks(Box("txtGet"), "' mine");
         expected += "' mine";
         add("", "", "");
@@ -233,7 +233,7 @@ private slots:
         const std::string text = "line 1\r\nno\u00a0break\u2028same \U0001F600";
         for (const auto& [name, button] :
              {std::pair{"txtInput", ""}, {"txtOutput", "cmdSelCopy"}, {"txtGet", "cmdSelCopy2"}}) {
-            QPlainTextEdit* box = Box(name);
+            TextBox* box = Box(name);
             Steps(QString(name) == "txtGet" ? "mnuQuery" : "");
             QTest::keyClick(box, Qt::Key_Tab, Qt::ControlModifier);
             QCOMPARE(Text(name), "\t");
@@ -242,16 +242,61 @@ private slots:
                 platform->log.clear();
                 Steps(button);
                 QCOMPARE(platform->clipboard + platform->log, text + "\r\nlast[clear]");
-                QVERIFY(FocusName() == name && box->textCursor().selectionStart() == 0 &&
-                        box->textCursor().selectionEnd() == box->document()->characterCount() - 1);
+                QVERIFY(FocusName() == name && box->AnchorPos() == TextPos{} && box->CursorPos() == box->Lines().End());
             }
-            box->moveCursor(QTextCursor::Right);
-            box->moveCursor(QTextCursor::End, QTextCursor::KeepAnchor);
+            box->SetCursor({0, 1}, box->Lines().End());
             QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
             const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
             QCOMPARE(copied->data("text/plain").toStdString() + "|" + copied->text().toStdString(),
                      text.substr(1) + "\r\nlast|" + text.substr(1) + "\r\nlast");
         }
+    }
+
+    // Keys on a box: "<S-C-Left>" a key with Shift and Ctrl, other words typed; "|" the cursor.
+    void editing() {
+        const QHash<QString, Qt::Key> named{{"Left", Qt::Key_Left},   {"Right", Qt::Key_Right}, {"Up", Qt::Key_Up},
+                                            {"Down", Qt::Key_Down},   {"End", Qt::Key_End},     {"BS", Qt::Key_Backspace},
+                                            {"Del", Qt::Key_Delete},  {"Enter", Qt::Key_Return}, {"c", Qt::Key_C},
+                                            {"v", Qt::Key_V},         {"z", Qt::Key_Z}};
+        TextBox* box = Box("txtInput");
+        QGuiApplication::clipboard()->setText("1\r\n2\n3");
+        for (const auto& [start, keys, result] : std::initializer_list<std::tuple<std::string, QString, std::string>>{
+                 {"ab|c\r\nde", "x <Enter> y", "abx\r\ny|c\r\nde"},
+                 {"ab\r\n|cd", "<BS>", "ab|cd"},
+                 {"ab|\r\ncd", "<Del>", "ab|cd"},
+                 {"a|bc\r\nxyz\r\nuvw", "<S-Down> <S-Down> <S-Right> <C-v>", "a1\r\n2\r\n3|w"},
+                 {"|foo  bar.baz", "<C-Right> <C-Right> <C-Left> x", "foo  x|bar.baz"},
+                 {"foo bar|", "<C-BS>", "foo |"},
+                 {"\u00e9\U0001F600|z", "<Left> <Left> <S-Right> <C-c> <End> <C-v>", "\u00e9\U0001F600z\u00e9|"},
+                 {"abcdef|\r\nx\r\nabcdefgh", "<Down> <Down> !", "abcdef\r\nx\r\nabcdef!|gh"},
+                 {"|", "ab <Enter> cd <C-z>", "ab\r\n|"},
+                 {"|", "ab <Enter> cd <C-z> <C-z>", "ab|"}}) {
+            const std::size_t bar = start.find('|');
+            WriteBoxText(*box, start.substr(0, bar) + start.substr(bar + 1));
+            const TextPos cursor = box->Lines().AfterUtf16({}, QString::fromStdString(start.substr(0, bar)).replace("\r\n", "\n").size());
+            box->SetCursor(cursor, cursor);
+            for (QString key : keys.split(' ')) {
+                if (!key.startsWith('<')) {
+                    QTest::keyClicks(box, key);
+                    continue;
+                }
+                Qt::KeyboardModifiers modifiers;
+                for (key = key.mid(1).chopped(1); key.size() > 2 && key[1] == '-'; key = key.mid(2))
+                    modifiers |= key[0] == 'S' ? Qt::ShiftModifier : Qt::ControlModifier;
+                QTest::keyClick(box, named.value(key), modifiers);
+            }
+            const TextLines& lines = box->Lines();
+            QCOMPARE(QString::fromStdString(lines.Join({}, box->CursorPos()) + "|" + lines.Join(box->CursorPos(), lines.End())),
+                     QString::fromStdString(result));
+        }
+        // A screen reader counts UTF-16 code units and a line break as one.
+        WriteBoxText(*box, "a\r\n\U0001F600b");
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(box);
+        QCOMPARE(access->textInterface()->characterCount(), 5);
+        QCOMPARE(access->textInterface()->text(1, 5), "\n\U0001F600b");
+        access->editableTextInterface()->replaceText(2, 4, "X\n");
+        access->textInterface()->setSelection(0, 1, 4);
+        QCOMPARE(Text("txtInput") + "|" + box->SelectedText(), "a\r\nX\r\nb|\r\nX\r\n");
     }
 
     // Alt steps into the bar, an arrow key moves on, the entry reached shown; F10 opens File.
@@ -272,7 +317,7 @@ private slots:
     void loadConvertSave() {
         QTemporaryDir dir;
         const std::string path = dir.filePath("page.html").toStdString();
-        const QByteArray line = QByteArray(99, 'a').append("\u00e9"); // 4.6 MB go into the box in two pieces
+        const QByteArray line = QByteArray(99, 'a').append("\u00e9"); // 4.6 MB: big enough for the box to report progress
         std::ofstream(path, std::ios::binary) << (line + "\n").repeated(45000).toStdString();
         platform->answers = {path, path, "y"};
         QTest::keyClicks(Box("txtInput"), "typed");
@@ -290,10 +335,10 @@ private slots:
         Steps("cmdSave");
         std::ifstream saved(path, std::ios::binary);
         QCOMPARE(std::string(std::istreambuf_iterator<char>(saved), {}), Text("txtOutput"));
-        QCOMPARE(platform->log, "browse(" + std::string(kLoadPrompt) + ")[aside][~][~aside~]input(Save as|" +
-                                    kSavePrompt + "|" + path +
+        QCOMPARE(QString::fromStdString(platform->log), "browse(" + QString(kLoadPrompt) + ")[aside][~][aside~]input(Save as|" +
+                                    kSavePrompt + "|" + QString::fromStdString(path) +
                                     ")ask(File already exists|This will overwrite the " +
-                                    "existing file! Continiue?)[~aside]");
+                                    "existing file! Continiue?)[aside]");
     }
 
     // Centred on the main window, frames counted, and anew when shown again; once closed
