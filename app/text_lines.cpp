@@ -31,9 +31,11 @@ TextPiece SplitLines(std::string_view text, const ProgressFn& progress) {
     TextPiece lines;
     std::size_t start = 0;
     std::size_t reported = 0;
+    // A plain loop: find_first_of would search its set once for every byte.
     for (std::size_t pos = 0;; ++pos) {
-        pos = text.find_first_of("\r\n", pos);
-        if (pos == std::string_view::npos)
+        while (pos < text.size() && text[pos] != '\n' && text[pos] != '\r')
+            ++pos;
+        if (pos == text.size())
             break;
         lines.emplace_back(text.substr(start, pos - start));
         if (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n')

@@ -349,18 +349,20 @@ qreal TextBox::StepX(qreal x, char32_t code) const {
 }
 
 qreal TextBox::XOf(TextPos pos) const {
-    const std::string& line = text_[pos.line];
-    qreal x = 0;
-    for (std::size_t i = 0; i < pos.col && i < line.size();)
-        x = StepX(x, Decode(line, i));
-    return x;
+    return XUpTo(text_[pos.line], pos.col);
 }
 
 qreal TextBox::Width(const std::string& line) const {
+    return XUpTo(line, line.size());
+}
+
+// Where the text of `line` before byte `end` ends; lines of megabytes pass here
+// on every key, so plain ASCII skips the decoding.
+qreal TextBox::XUpTo(const std::string& line, std::size_t end) const {
     qreal x = 0;
-    for (std::size_t i = 0; i < line.size();) {
+    for (std::size_t i = 0; i < end;) {
         const auto byte = static_cast<unsigned char>(line[i]);
-        if (byte < 0x80 && byte != '\t') { // the common case, without decoding
+        if (byte < 0x80 && byte != '\t') {
             x += asciiAdvance_[byte];
             ++i;
         } else {

@@ -89,6 +89,7 @@ private:
     qreal StepX(qreal x, char32_t code) const;
     qreal XOf(TextPos pos) const;
     qreal Width(const std::string& line) const;
+    qreal XUpTo(const std::string& line, std::size_t end) const;
     TextPos ColumnAt(std::size_t line, qreal x) const;
     TextPos PosAt(QPoint point) const;
     QRect CaretRect() const;
