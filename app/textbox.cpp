@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleHints>
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 namespace quillvane {
@@ -31,6 +33,7 @@ constexpr int kMargin = 4;
 constexpr qreal kTabStop = 80;
 // From about this length on, repainting a line costs more than a blink is worth.
 constexpr std::size_t kSteadyCaretBytes = 10000;
+constexpr qreal kNoLimit = std::numeric_limits<qreal>::infinity();
 
 bool IsContinuation(char byte) {
     return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
@@ -70,6 +73,28 @@ QMimeData* MakeMimeData(const std::string& text) {
     data->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
     return data;
 }
+
+// The selection as X11's primary selection offers it, for a middle click elsewhere:
+// the text is taken only when someone asks, so selecting megabytes costs nothing.
+class LazySelection final : public QMimeData {
+public:
+    explicit LazySelection(const TextBox* box) : box_(box) {}
+    const TextBox* Box() const { return box_; }
+    QStringList formats() const override {
+        return {QStringLiteral("text/plain"), QStringLiteral("text/plain;charset=utf-8")};
+    }
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
+        const std::string text = box_ && formats().contains(mimeType) ? box_->SelectedText() : std::string();
+        if (type.id() == QMetaType::QString)
+            return QString::fromUtf8(text.data(), qsizetype(text.size()));
+        return QByteArray(text.data(), qsizetype(text.size()));
+    }
+
+private:
+    QPointer<const TextBox> box_;
+};
 
 } // namespace
 
@@ -111,7 +136,19 @@ void TextBox::SetCursor(TextPos anchor, TextPos cursor) {
     wantedX_ = -1;
     ShowCursor();
     RestartBlink();
+    OfferSelection();
     viewport()->update();
+}
+
+void TextBox::OfferSelection() {
+    QClipboard& clipboard = *QGuiApplication::clipboard();
+    if (anchor_ == cursor_ || !clipboard.supportsSelection())
+        return;
+    const auto* held = clipboard.ownsSelection()
+                           ? dynamic_cast<const LazySelection*>(clipboard.mimeData(QClipboard::Selection))
+                           : nullptr;
+    if (held == nullptr || held->Box() != this)
+        clipboard.setMimeData(new LazySelection(this), QClipboard::Selection);
 }
 
 void TextBox::InsertText(const QString& text, bool typed) {
@@ -135,6 +172,7 @@ TextBox::Change TextBox::Apply(Change change, const ProgressFn& progress) {
     const TextPos end = EndOf(change.from, change.text);
     const bool whole = change.from == TextPos{} && change.to == text_.End();
     TextPiece removed = text_.Replace(change.from, change.to, std::move(change.text));
+    ++edits_;
     if (whole) {
         Measure(progress);
     } else {
@@ -319,6 +357,7 @@ void TextBox::MoveTo(TextPos pos, bool select) {
         anchor_ = cursor_;
     wantedX_ = -1;
     ShowCursor();
+    OfferSelection();
     viewport()->update();
 }
 
@@ -348,26 +387,36 @@ qreal TextBox::StepX(qreal x, char32_t code) const {
     return code == U'\t' ? (std::floor(x / kTabStop) + 1) * kTabStop : x + Advance(code);
 }
 
+// The cursor's x is asked for several times after each key; in a line of
+// megabytes each answer is a walk along it, so the last one is kept.
 qreal TextBox::XOf(TextPos pos) const {
-    return XUpTo(text_[pos.line], pos.col);
+    if (lastX_.edits != edits_ || lastX_.pos != pos) {
+        std::size_t end = 0;
+        lastX_ = {edits_, pos, Walk(text_[pos.line], end, pos.col, kNoLimit)};
+    }
+    return lastX_.x;
 }
 
 qreal TextBox::Width(const std::string& line) const {
-    return XUpTo(line, line.size());
+    std::size_t end = 0;
+    return Walk(line, end, line.size(), kNoLimit);
 }
 
-// Where the text of `line` before byte `end` ends; lines of megabytes pass here
-// on every key, so plain ASCII skips the decoding.
-qreal TextBox::XUpTo(const std::string& line, std::size_t end) const {
+// Walks `line` from its start up to byte `end`, taking each character that ends
+// at or before `limit`; returns the x reached and leaves `i` at the first
+// character not taken. Lines of megabytes pass here on every key, so plain
+// ASCII goes without decoding.
+qreal TextBox::Walk(const std::string& line, std::size_t& i, std::size_t end, qreal limit) const {
     qreal x = 0;
-    for (std::size_t i = 0; i < end;) {
+    for (i = 0; i < end;) {
+        std::size_t next = i + 1;
         const auto byte = static_cast<unsigned char>(line[i]);
-        if (byte < 0x80 && byte != '\t') {
-            x += asciiAdvance_[byte];
-            ++i;
-        } else {
-            x = StepX(x, Decode(line, i));
-        }
+        const qreal after =
+            byte < 0x80 && byte != '\t' ? x + asciiAdvance_[byte] : StepX(x, Decode(line, next = i));
+        if (after > limit)
+            break;
+        x = after;
+        i = next;
     }
     return x;
 }
@@ -375,16 +424,13 @@ qreal TextBox::XUpTo(const std::string& line, std::size_t end) const {
 // The place in `line` nearest to `x` (from the line's start).
 TextPos TextBox::ColumnAt(std::size_t line, qreal x) const {
     const std::string& s = text_[line];
-    qreal at = 0;
-    for (std::size_t i = 0; i < s.size();) {
-        std::size_t next = i;
-        const qreal after = StepX(at, Decode(s, next));
-        if (x < (at + after) / 2)
-            return {line, i};
-        at = after;
-        i = next;
-    }
-    return {line, s.size()};
+    std::size_t i = 0;
+    const qreal at = Walk(s, i, s.size(), x);
+    if (i == s.size())
+        return {line, i};
+    std::size_t next = i;
+    const qreal after = StepX(at, Decode(s, next));
+    return {line, x < (at + after) / 2 ? i : next};
 }
 
 TextPos TextBox::PosAt(QPoint point) const {
@@ -400,12 +446,12 @@ void TextBox::Measure(const ProgressFn& progress) {
     for (char32_t code = 0; code < asciiAdvance_.size(); ++code)
         asciiAdvance_[code] = metrics.horizontalAdvance(QChar(code));
     otherAdvance_.clear();
+    ++edits_;
     widest_ = 0;
-    const std::size_t count = text_.Count();
-    for (std::size_t line = 0; line < count; ++line) {
+    for (std::size_t line = 0; line < text_.Count(); ++line) {
         widest_ = std::max(widest_, Width(text_[line]));
         if (progress && line % 8192 == 8191)
-            progress(static_cast<double>(line) / static_cast<double>(count));
+            progress(static_cast<double>(line) / static_cast<double>(text_.Count()));
     }
     UpdateScrollBars();
 }
@@ -437,7 +483,7 @@ void TextBox::ShowCursor() {
     else if (cursor_.line >= first + shown)
         down.setValue(int(cursor_.line - shown + 1));
     QScrollBar& across = *horizontalScrollBar();
-    const int x = qRound(XOf(cursor_));
+    const int x = qRound(std::min<qreal>(XOf(cursor_), INT_MAX / 2));
     const int room = viewport()->width() - 2 * kMargin - 1;
     if (x < across.value())
         across.setValue(std::max(0, x - room / 4));
@@ -454,14 +500,8 @@ void TextBox::DrawLine(QPainter& painter, std::size_t line, qreal y) const {
     };
     const qreal left = horizontalScrollBar()->value() - kMargin; // the text's x at the box's left edge
     const qreal right = left + viewport()->width();
-    qreal x = 0;
     std::size_t i = 0;
-    for (std::size_t next = i; i < s.size(); i = next) {
-        const qreal after = StepX(x, Decode(s, next = i));
-        if (after > left)
-            break;
-        x = after;
-    }
+    qreal x = Walk(s, i, s.size(), left);
     while (i < s.size() && x < right) {
         const std::size_t start = i;
         const qreal startX = x;
@@ -476,10 +516,18 @@ void TextBox::DrawLine(QPainter& painter, std::size_t line, qreal y) const {
         painter.setPen(palette().color(marked ? QPalette::HighlightedText : QPalette::Text));
         painter.drawText(QPointF(startX - left, y + ascent_), QString::fromUtf8(s.data() + start, qsizetype(i - start)));
     }
+    // A selected line break shows as a space's width, so selected empty lines show.
+    if (i == s.size() && selected(i) && line + 1 < text_.Count())
+        painter.fillRect(QRectF(x - left, y, Advance(U' '), lineHeight_), palette().highlight());
 }
 
 void TextBox::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
+    // Glyphs set side by side at their own advances, as the box measures them.
+    QFont plain = font();
+    plain.setKerning(false);
+    plain.setStyleStrategy(QFont::PreferNoShaping);
+    painter.setFont(plain);
     const auto first = static_cast<std::size_t>(verticalScrollBar()->value());
     const QRect dirty = event->rect();
     for (std::size_t line = first; line < text_.Count(); ++line) {
@@ -497,7 +545,7 @@ void TextBox::paintEvent(QPaintEvent* event) {
 
 QRect TextBox::CaretRect() const {
     const auto first = static_cast<long long>(verticalScrollBar()->value());
-    const int x = kMargin + qRound(XOf(cursor_)) - horizontalScrollBar()->value();
+    const int x = kMargin + qRound(std::min<qreal>(XOf(cursor_), INT_MAX / 2)) - horizontalScrollBar()->value();
     const int y = kMargin + int(static_cast<long long>(cursor_.line) - first) * lineHeight_;
     return {x, y, 1, lineHeight_};
 }
@@ -532,6 +580,8 @@ void TextBox::RestartBlink() {
 }
 
 void TextBox::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == autoScroll_.timerId())
+        return AutoScroll();
     if (event->timerId() != blink_.timerId())
         return QAbstractScrollArea::timerEvent(event);
     caretShown_ = !caretShown_;
@@ -575,6 +625,14 @@ QVariant TextBox::inputMethodQuery(Qt::InputMethodQuery query) const {
 
 void TextBox::mousePressEvent(QMouseEvent* event) {
     const TextPos pos = PosAt(event->position().toPoint());
+    QClipboard& clipboard = *QGuiApplication::clipboard();
+    if (event->button() == Qt::MiddleButton && clipboard.supportsSelection()) {
+        const QString text = clipboard.text(QClipboard::Selection); // before the selection goes
+        SetCursor(pos, pos);
+        if (!text.isEmpty())
+            InsertText(text);
+        return;
+    }
     const auto [from, to] = Selection();
     dragPending_ = event->button() == Qt::LeftButton && from <= pos && pos < to &&
                    !(event->modifiers() & Qt::ShiftModifier);
@@ -589,7 +647,10 @@ void TextBox::mouseMoveEvent(QMouseEvent* event) {
         return;
     const QPoint at = event->position().toPoint();
     if (!dragPending_) {
+        mouseAt_ = at;
         MoveTo(PosAt(at), true);
+        if (!viewport()->rect().contains(at))
+            autoScroll_.start(50, this);
         return;
     }
     if ((at - pressedAt_).manhattanLength() < QApplication::startDragDistance())
@@ -600,7 +661,20 @@ void TextBox::mouseMoveEvent(QMouseEvent* event) {
     drag->exec(Qt::CopyAction);
 }
 
+// While a selection is dragged past the box's edge, the text scrolls towards it.
+void TextBox::AutoScroll() {
+    const QRect room = viewport()->rect();
+    if (room.contains(mouseAt_))
+        return autoScroll_.stop();
+    const int down = mouseAt_.y() < room.top() ? -1 : mouseAt_.y() > room.bottom() ? 1 : 0;
+    const int across = mouseAt_.x() < room.left() ? -1 : mouseAt_.x() > room.right() ? 1 : 0;
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + down);
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() + across * horizontalScrollBar()->singleStep());
+    MoveTo(PosAt(mouseAt_), true);
+}
+
 void TextBox::mouseReleaseEvent(QMouseEvent* event) {
+    autoScroll_.stop();
     if (dragPending_ && event->button() == Qt::LeftButton)
         MoveTo(PosAt(event->position().toPoint()), false);
     dragPending_ = false;

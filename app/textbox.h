@@ -12,6 +12,7 @@
 #include <QBasicTimer>
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -82,6 +83,8 @@ private:
     void Step(std::vector<Change>& from, std::vector<Change>& to);
     void DeleteTo(TextPos pos);
     void MoveTo(TextPos pos, bool select);
+    void OfferSelection();
+    void AutoScroll();
     TextPos LineAbove(int lines) const;
     std::pair<TextPos, TextPos> Selection() const;
 
@@ -89,7 +92,7 @@ private:
     qreal StepX(qreal x, char32_t code) const;
     qreal XOf(TextPos pos) const;
     qreal Width(const std::string& line) const;
-    qreal XUpTo(const std::string& line, std::size_t end) const;
+    qreal Walk(const std::string& line, std::size_t& i, std::size_t end, qreal limit) const;
     TextPos ColumnAt(std::size_t line, qreal x) const;
     TextPos PosAt(QPoint point) const;
     QRect CaretRect() const;
@@ -104,6 +107,13 @@ private:
     TextPos cursor_, anchor_;
     qreal wantedX_ = -1; // where Up and Down aim, kept across short lines
     qreal widest_ = 0;
+    std::uint64_t edits_ = 0; // changes of the text or of its measures so far
+    struct KnownX {
+        std::uint64_t edits = ~std::uint64_t{0};
+        TextPos pos;
+        qreal x = 0;
+    };
+    mutable KnownX lastX_;
     std::vector<Change> undo_, redo_;
 
     int lineHeight_ = 0;
@@ -113,6 +123,8 @@ private:
 
     QBasicTimer blink_;
     bool caretShown_ = true;
+    QBasicTimer autoScroll_;
+    QPoint mouseAt_;
     QPoint pressedAt_;
     bool dragPending_ = false;
 };

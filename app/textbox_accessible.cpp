@@ -38,6 +38,8 @@ public:
         const TextLines& lines = Box().Lines();
         const TextPos from = At(start), to = At(end);
         QString text;
+        if (to < from)
+            return text;
         for (std::size_t line = from.line; line <= to.line; ++line) {
             const std::size_t begin = line == from.line ? from.col : 0;
             const std::size_t stop = line == to.line ? to.col : lines[line].size();
