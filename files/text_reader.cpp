@@ -2,6 +2,7 @@
 
 #include "files/file_bytes.h"
 
+#include <cstring>
 #include <new>
 
 namespace quillvane {
@@ -142,18 +143,24 @@ std::string DecodeFileBytes(std::string bytes) {
     return DecodeWindows1252(bytes);
 }
 
+// Line by line with memchr, which scans many bytes at a time; the next LF is
+// kept between lines, so a text of lone CRs is not searched to its end each time.
 std::string JoinLinesWithCrLf(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 2);
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = pos;
-        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
-            ++end;
+    const auto find = [&](char byte, std::size_t from, std::size_t to) {
+        const void* hit = std::memchr(text.data() + from, byte, to - from);
+        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : to;
+    };
+    std::size_t lf = find('\n', 0, text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        if (lf < pos)
+            lf = find('\n', pos, text.size());
+        const std::size_t end = find('\r', pos, lf); // the line's end: a CR, else the LF
         out.append(text, pos, end - pos);
         out += "\r\n";
         pos = end + 1;
-        if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n')
+        if (end < lf && pos == lf) // CR LF
             ++pos;
     }
     return out;
