@@ -24,8 +24,6 @@
 
 namespace quillvane {
 
-void InstallTextBoxAccessibility();
-
 namespace {
 
 // Room between the frame and the text, as a document margin.
@@ -137,6 +135,7 @@ void TextBox::SetCursor(TextPos anchor, TextPos cursor) {
     ShowCursor();
     RestartBlink();
     OfferSelection();
+    NotifyCursorMove(*this);
     viewport()->update();
 }
 
@@ -183,6 +182,7 @@ TextBox::Change TextBox::Apply(Change change, const ProgressFn& progress) {
     wantedX_ = -1;
     UpdateScrollBars();
     viewport()->update();
+    NotifyTextChange(*this, change.from, removed, end);
     // A line break ends a typed step, as a word processor's undo does.
     const bool typed = change.typed && removed.size() == 1 && removed[0].empty() && end.line == change.from.line;
     return {change.from, end, std::move(removed), typed};
@@ -358,6 +358,7 @@ void TextBox::MoveTo(TextPos pos, bool select) {
     wantedX_ = -1;
     ShowCursor();
     OfferSelection();
+    NotifyCursorMove(*this);
     viewport()->update();
 }
 

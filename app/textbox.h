@@ -139,4 +139,10 @@ void SelectWholeText(TextBox& box);
 
 std::string ReadLineText(const QLineEdit& box);
 
+// The box on the accessibility bus: how a screen reader reads and edits it, and
+// what it is told of each edit and cursor move.
+void InstallTextBoxAccessibility();
+void NotifyTextChange(TextBox& box, TextPos from, const TextPiece& removed, TextPos end);
+void NotifyCursorMove(TextBox& box);
+
 } // namespace quillvane

@@ -9,6 +9,20 @@ namespace quillvane {
 
 namespace {
 
+// [from, to) of a box's lines, or of the lines an edit took out, as a screen
+// reader counts it: a line break is one character.
+template <typename Lines> QString TextBetween(const Lines& lines, TextPos from, TextPos to) {
+    QString text;
+    for (std::size_t line = from.line; line <= to.line && from <= to; ++line) {
+        const std::size_t begin = line == from.line ? from.col : 0;
+        const std::size_t stop = line == to.line ? to.col : lines[line].size();
+        if (line != from.line)
+            text += u'\n';
+        text += QString::fromUtf8(lines[line].data() + begin, qsizetype(stop - begin));
+    }
+    return text;
+}
+
 class TextBoxAccessible final : public QAccessibleWidget,
                                 public QAccessibleTextInterface,
                                 public QAccessibleEditableTextInterface {
@@ -34,21 +48,7 @@ public:
     }
 
     // Text.
-    QString text(int start, int end) const override {
-        const TextLines& lines = Box().Lines();
-        const TextPos from = At(start), to = At(end);
-        QString text;
-        if (to < from)
-            return text;
-        for (std::size_t line = from.line; line <= to.line; ++line) {
-            const std::size_t begin = line == from.line ? from.col : 0;
-            const std::size_t stop = line == to.line ? to.col : lines[line].size();
-            if (line != from.line)
-                text += u'\n';
-            text += QString::fromUtf8(lines[line].data() + begin, qsizetype(stop - begin));
-        }
-        return text;
-    }
+    QString text(int start, int end) const override { return TextBetween(Box().Lines(), At(start), At(end)); }
     int characterCount() const override { return OffsetOf(Box().Lines().End()); }
     int cursorPosition() const override { return OffsetOf(Box().CursorPos()); }
     void setCursorPosition(int position) override { Box().SetCursor(At(position), At(position)); }
@@ -94,6 +94,25 @@ QAccessibleInterface* MakeAccessible(const QString& className, QObject* object) 
 }
 
 } // namespace
+
+// Tells a listening screen reader what changed and where the cursor went; no
+// listener, no cost.
+void NotifyTextChange(TextBox& box, TextPos from, const TextPiece& removed, TextPos end) {
+    if (!QAccessible::isActive())
+        return;
+    const TextPos removedEnd{removed.size() - 1, removed.back().size()};
+    QAccessibleTextUpdateEvent change(&box, int(box.Lines().Utf16Length({}, from)),
+                                      TextBetween(removed, {}, removedEnd), TextBetween(box.Lines(), from, end));
+    QAccessible::updateAccessibility(&change);
+    NotifyCursorMove(box);
+}
+
+void NotifyCursorMove(TextBox& box) {
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleTextCursorEvent moved(&box, int(box.Lines().Utf16Length({}, box.CursorPos())));
+    QAccessible::updateAccessibility(&moved);
+}
 
 void InstallTextBoxAccessibility() {
     static const bool installed = (QAccessible::installFactory(MakeAccessible), true);
