@@ -94,7 +94,8 @@ TextPiece TextLines::Replace(TextPos from, TextPos to, TextPiece piece) {
     if (end - begin > common)
         lines_.erase(begin + common, end);
     else
-        lines_.insert(end, std::make_move_iterator(piece.begin() + common), std::make_move_iterator(piece.end()));
+        lines_.insert(end, std::make_move_iterator(piece.begin() + common),
+                      std::make_move_iterator(piece.end()));
     return removed;
 }
 
@@ -133,7 +134,8 @@ std::size_t TextLines::Utf16Length(TextPos from, TextPos to) const {
 TextPos TextLines::AfterUtf16(TextPos pos, std::size_t units) const {
     while (units > 0 && pos != End()) {
         const std::string& line = lines_[pos.line];
-        const std::size_t taken = pos.col < line.size() && static_cast<unsigned char>(line[pos.col]) >= 0xF0 ? 2 : 1;
+        const std::size_t taken =
+            pos.col < line.size() && static_cast<unsigned char>(line[pos.col]) >= 0xF0 ? 2 : 1;
         if (taken > units)
             break;
         pos = Next(pos);

@@ -67,7 +67,8 @@ std::string ToUtf8(QStringView text) {
 // What copy, cut and drag hand over: the text exactly, CR LF between lines.
 QMimeData* MakeMimeData(const std::string& text) {
     auto* data = new QMimeData;
-    data->setData(QStringLiteral("text/plain;charset=utf-8"), QByteArray(text.data(), qsizetype(text.size())));
+    data->setData(QStringLiteral("text/plain;charset=utf-8"),
+                  QByteArray(text.data(), qsizetype(text.size())));
     data->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
     return data;
 }
@@ -184,7 +185,8 @@ TextBox::Change TextBox::Apply(Change change, const ProgressFn& progress) {
     viewport()->update();
     NotifyTextChange(*this, change.from, removed, end);
     // A line break ends a typed step, as a word processor's undo does.
-    const bool typed = change.typed && removed.size() == 1 && removed[0].empty() && end.line == change.from.line;
+    const bool typed =
+        change.typed && removed.size() == 1 && removed[0].empty() && end.line == change.from.line;
     return {change.from, end, std::move(removed), typed};
 }
 
@@ -229,7 +231,8 @@ void TextBox::Paste() {
 
 // Deletes the selection, or else from the cursor to `pos`.
 void TextBox::DeleteTo(TextPos pos) {
-    const auto [from, to] = anchor_ != cursor_ ? Selection() : std::pair<TextPos, TextPos>(std::minmax(cursor_, pos));
+    const auto [from, to] =
+        anchor_ != cursor_ ? Selection() : std::pair<TextPos, TextPos>(std::minmax(cursor_, pos));
     if (from != to)
         Replace(from, to, {""}, false);
 }
@@ -247,9 +250,8 @@ void TextBox::keyPressEvent(QKeyEvent* event) {
         return;
     }
     const QString text = event->text();
-    const bool printable = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
-        return c.isPrint() || c == u'\t';
-    });
+    const bool printable = !text.isEmpty() && std::all_of(text.begin(), text.end(),
+                                                          [](QChar c) { return c.isPrint() || c == u'\t'; });
     if (printable && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
         InsertText(text, true);
         event->accept();
@@ -269,18 +271,18 @@ bool TextBox::Navigate(QKeyEvent* event) {
     };
     using K = QKeySequence;
     static constexpr Move kMoves[] = {
-        {K::MoveToNextChar, Char, 1, false},         {K::MoveToPreviousChar, Char, -1, false},
-        {K::SelectNextChar, Char, 1, true},          {K::SelectPreviousChar, Char, -1, true},
-        {K::MoveToNextWord, Word, 1, false},         {K::MoveToPreviousWord, Word, -1, false},
-        {K::SelectNextWord, Word, 1, true},          {K::SelectPreviousWord, Word, -1, true},
-        {K::MoveToNextLine, Line, 1, false},         {K::MoveToPreviousLine, Line, -1, false},
-        {K::SelectNextLine, Line, 1, true},          {K::SelectPreviousLine, Line, -1, true},
-        {K::MoveToNextPage, Page, 1, false},         {K::MoveToPreviousPage, Page, -1, false},
-        {K::SelectNextPage, Page, 1, true},          {K::SelectPreviousPage, Page, -1, true},
-        {K::MoveToEndOfLine, LineEdge, 1, false},    {K::MoveToStartOfLine, LineEdge, -1, false},
-        {K::SelectEndOfLine, LineEdge, 1, true},     {K::SelectStartOfLine, LineEdge, -1, true},
+        {K::MoveToNextChar, Char, 1, false},          {K::MoveToPreviousChar, Char, -1, false},
+        {K::SelectNextChar, Char, 1, true},           {K::SelectPreviousChar, Char, -1, true},
+        {K::MoveToNextWord, Word, 1, false},          {K::MoveToPreviousWord, Word, -1, false},
+        {K::SelectNextWord, Word, 1, true},           {K::SelectPreviousWord, Word, -1, true},
+        {K::MoveToNextLine, Line, 1, false},          {K::MoveToPreviousLine, Line, -1, false},
+        {K::SelectNextLine, Line, 1, true},           {K::SelectPreviousLine, Line, -1, true},
+        {K::MoveToNextPage, Page, 1, false},          {K::MoveToPreviousPage, Page, -1, false},
+        {K::SelectNextPage, Page, 1, true},           {K::SelectPreviousPage, Page, -1, true},
+        {K::MoveToEndOfLine, LineEdge, 1, false},     {K::MoveToStartOfLine, LineEdge, -1, false},
+        {K::SelectEndOfLine, LineEdge, 1, true},      {K::SelectStartOfLine, LineEdge, -1, true},
         {K::MoveToEndOfDocument, TextEdge, 1, false}, {K::MoveToStartOfDocument, TextEdge, -1, false},
-        {K::SelectEndOfDocument, TextEdge, 1, true}, {K::SelectStartOfDocument, TextEdge, -1, true},
+        {K::SelectEndOfDocument, TextEdge, 1, true},  {K::SelectStartOfDocument, TextEdge, -1, true},
     };
     const auto move = std::find_if(std::begin(kMoves), std::end(kMoves),
                                    [&](const Move& each) { return event->matches(each.key); });
@@ -364,8 +366,8 @@ void TextBox::MoveTo(TextPos pos, bool select) {
 
 TextPos TextBox::LineAbove(int lines) const {
     const auto last = static_cast<long long>(text_.Count()) - 1;
-    const auto line = static_cast<std::size_t>(std::clamp<long long>(
-        static_cast<long long>(cursor_.line) + lines, 0, last));
+    const auto line = static_cast<std::size_t>(
+        std::clamp<long long>(static_cast<long long>(cursor_.line) + lines, 0, last));
     const qreal x = wantedX_ >= 0 ? wantedX_ : XOf(cursor_);
     return ColumnAt(line, x);
 }
@@ -436,7 +438,8 @@ TextPos TextBox::ColumnAt(std::size_t line, qreal x) const {
 
 TextPos TextBox::PosAt(QPoint point) const {
     const int row = std::max(0, point.y() - kMargin) / lineHeight_;
-    const std::size_t line = std::min(text_.Count() - 1, std::size_t(verticalScrollBar()->value()) + std::size_t(row));
+    const std::size_t line =
+        std::min(text_.Count() - 1, std::size_t(verticalScrollBar()->value()) + std::size_t(row));
     return ColumnAt(line, point.x() - kMargin + horizontalScrollBar()->value());
 }
 
@@ -515,7 +518,8 @@ void TextBox::DrawLine(QPainter& painter, std::size_t line, qreal y) const {
         if (s[start] == '\t')
             continue;
         painter.setPen(palette().color(marked ? QPalette::HighlightedText : QPalette::Text));
-        painter.drawText(QPointF(startX - left, y + ascent_), QString::fromUtf8(s.data() + start, qsizetype(i - start)));
+        painter.drawText(QPointF(startX - left, y + ascent_),
+                         QString::fromUtf8(s.data() + start, qsizetype(i - start)));
     }
     // A selected line break shows as a space's width, so selected empty lines show.
     if (i == s.size() && selected(i) && line + 1 < text_.Count())
@@ -546,7 +550,8 @@ void TextBox::paintEvent(QPaintEvent* event) {
 
 QRect TextBox::CaretRect() const {
     const auto first = static_cast<long long>(verticalScrollBar()->value());
-    const int x = kMargin + qRound(std::min<qreal>(XOf(cursor_), INT_MAX / 2)) - horizontalScrollBar()->value();
+    const int x =
+        kMargin + qRound(std::min<qreal>(XOf(cursor_), INT_MAX / 2)) - horizontalScrollBar()->value();
     const int y = kMargin + int(static_cast<long long>(cursor_.line) - first) * lineHeight_;
     return {x, y, 1, lineHeight_};
 }
@@ -670,7 +675,8 @@ void TextBox::AutoScroll() {
     const int down = mouseAt_.y() < room.top() ? -1 : mouseAt_.y() > room.bottom() ? 1 : 0;
     const int across = mouseAt_.x() < room.left() ? -1 : mouseAt_.x() > room.right() ? 1 : 0;
     verticalScrollBar()->setValue(verticalScrollBar()->value() + down);
-    horizontalScrollBar()->setValue(horizontalScrollBar()->value() + across * horizontalScrollBar()->singleStep());
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() +
+                                    across * horizontalScrollBar()->singleStep());
     MoveTo(PosAt(mouseAt_), true);
 }
 
@@ -702,7 +708,8 @@ void TextBox::contextMenuEvent(QContextMenuEvent* event) {
     menu->addSeparator();
     add(tr("Cu&t"), QKeySequence::Cut, marked, [this] { Cut(); });
     add(tr("&Copy"), QKeySequence::Copy, marked, [this] { Copy(); });
-    add(tr("&Paste"), QKeySequence::Paste, !QGuiApplication::clipboard()->text().isEmpty(), [this] { Paste(); });
+    add(tr("&Paste"), QKeySequence::Paste, !QGuiApplication::clipboard()->text().isEmpty(),
+        [this] { Paste(); });
     add(tr("Delete"), QKeySequence::Delete, marked, [this] { DeleteTo(cursor_); });
     menu->addSeparator();
     add(tr("Select All"), QKeySequence::SelectAll, true, [this] { SelectAll(); });

@@ -102,7 +102,8 @@ void NotifyTextChange(TextBox& box, TextPos from, const TextPiece& removed, Text
         return;
     const TextPos removedEnd{removed.size() - 1, removed.back().size()};
     QAccessibleTextUpdateEvent change(&box, int(box.Lines().Utf16Length({}, from)),
-                                      TextBetween(removed, {}, removedEnd), TextBetween(box.Lines(), from, end));
+                                      TextBetween(removed, {}, removedEnd),
+                                      TextBetween(box.Lines(), from, end));
     QAccessible::updateAccessibility(&change);
     NotifyCursorMove(box);
 }

@@ -242,7 +242,8 @@ private slots:
                 platform->log.clear();
                 Steps(button);
                 QCOMPARE(platform->clipboard + platform->log, text + "\r\nlast[clear]");
-                QVERIFY(FocusName() == name && box->AnchorPos() == TextPos{} && box->CursorPos() == box->Lines().End());
+                QVERIFY(FocusName() == name && box->AnchorPos() == TextPos{} &&
+                        box->CursorPos() == box->Lines().End());
             }
             box->SetCursor({0, 1}, box->Lines().End());
             QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
@@ -254,26 +255,30 @@ private slots:
 
     // Keys on a box: "<S-C-Left>" a key with Shift and Ctrl, other words typed; "|" the cursor.
     void editing() {
-        const QHash<QString, Qt::Key> named{{"Left", Qt::Key_Left},   {"Right", Qt::Key_Right}, {"Up", Qt::Key_Up},
-                                            {"Down", Qt::Key_Down},   {"End", Qt::Key_End},     {"BS", Qt::Key_Backspace},
-                                            {"Del", Qt::Key_Delete},  {"Enter", Qt::Key_Return}, {"c", Qt::Key_C},
-                                            {"v", Qt::Key_V},         {"z", Qt::Key_Z}};
+        const QHash<QString, Qt::Key> named{
+            {"Left", Qt::Key_Left},  {"Right", Qt::Key_Right},  {"Up", Qt::Key_Up},
+            {"Down", Qt::Key_Down},  {"End", Qt::Key_End},      {"BS", Qt::Key_Backspace},
+            {"Del", Qt::Key_Delete}, {"Enter", Qt::Key_Return}, {"c", Qt::Key_C},
+            {"v", Qt::Key_V},        {"z", Qt::Key_Z}};
         TextBox* box = Box("txtInput");
         QGuiApplication::clipboard()->setText("1\r\n2\n3");
-        for (const auto& [start, keys, result] : std::initializer_list<std::tuple<std::string, QString, std::string>>{
+        for (const auto& [start, keys, result] :
+             std::initializer_list<std::tuple<std::string, QString, std::string>>{
                  {"ab|c\r\nde", "x <Enter> y", "abx\r\ny|c\r\nde"},
                  {"ab\r\n|cd", "<BS>", "ab|cd"},
                  {"ab|\r\ncd", "<Del>", "ab|cd"},
                  {"a|bc\r\nxyz\r\nuvw", "<S-Down> <S-Down> <S-Right> <C-v>", "a1\r\n2\r\n3|w"},
                  {"|foo  bar.baz", "<C-Right> <C-Right> <C-Left> x", "foo  x|bar.baz"},
                  {"foo bar|", "<C-BS>", "foo |"},
-                 {"\u00e9\U0001F600|z", "<Left> <Left> <S-Right> <C-c> <End> <C-v>", "\u00e9\U0001F600z\u00e9|"},
+                 {"\u00e9\U0001F600|z", "<Left> <Left> <S-Right> <C-c> <End> <C-v>",
+                  "\u00e9\U0001F600z\u00e9|"},
                  {"abcdef|\r\nx\r\nabcdefgh", "<Down> <Down> !", "abcdef\r\nx\r\nabcdef!|gh"},
                  {"|", "ab <Enter> cd <C-z>", "ab\r\n|"},
                  {"|", "ab <Enter> cd <C-z> <C-z>", "ab|"}}) {
             const std::size_t bar = start.find('|');
             WriteBoxText(*box, start.substr(0, bar) + start.substr(bar + 1));
-            const TextPos cursor = box->Lines().AfterUtf16({}, QString::fromStdString(start.substr(0, bar)).replace("\r\n", "\n").size());
+            const TextPos cursor = box->Lines().AfterUtf16(
+                {}, QString::fromStdString(start.substr(0, bar)).replace("\r\n", "\n").size());
             box->SetCursor(cursor, cursor);
             for (QString key : keys.split(' ')) {
                 if (!key.startsWith('<')) {
@@ -286,7 +291,8 @@ private slots:
                 QTest::keyClick(box, named.value(key), modifiers);
             }
             const TextLines& lines = box->Lines();
-            QCOMPARE(QString::fromStdString(lines.Join({}, box->CursorPos()) + "|" + lines.Join(box->CursorPos(), lines.End())),
+            QCOMPARE(QString::fromStdString(lines.Join({}, box->CursorPos()) + "|" +
+                                            lines.Join(box->CursorPos(), lines.End())),
                      QString::fromStdString(result));
         }
         // A screen reader counts UTF-16 code units and a line break as one.
@@ -317,7 +323,8 @@ private slots:
     void loadConvertSave() {
         QTemporaryDir dir;
         const std::string path = dir.filePath("page.html").toStdString();
-        const QByteArray line = QByteArray(99, 'a').append("\u00e9"); // 4.6 MB: big enough for the box to report progress
+        const QByteArray line =
+            QByteArray(99, 'a').append("\u00e9"); // 4.6 MB: big enough for the box to report progress
         std::ofstream(path, std::ios::binary) << (line + "\n").repeated(45000).toStdString();
         platform->answers = {path, path, "y"};
         QTest::keyClicks(Box("txtInput"), "typed");
@@ -335,10 +342,10 @@ private slots:
         Steps("cmdSave");
         std::ifstream saved(path, std::ios::binary);
         QCOMPARE(std::string(std::istreambuf_iterator<char>(saved), {}), Text("txtOutput"));
-        QCOMPARE(QString::fromStdString(platform->log), "browse(" + QString(kLoadPrompt) + ")[aside][~][aside~]input(Save as|" +
-                                    kSavePrompt + "|" + QString::fromStdString(path) +
-                                    ")ask(File already exists|This will overwrite the " +
-                                    "existing file! Continiue?)[aside]");
+        QCOMPARE(QString::fromStdString(platform->log),
+                 "browse(" + QString(kLoadPrompt) + ")[aside][~][aside~]input(Save as|" + kSavePrompt + "|" +
+                     QString::fromStdString(path) + ")ask(File already exists|This will overwrite the " +
+                     "existing file! Continiue?)[aside]");
     }
 
     // Centred on the main window, frames counted, and anew when shown again; once closed
