@@ -309,7 +309,7 @@ void frmTool::cmdConvert_Click() {
     platform_.RunAside(
         [&] { output = ConvertForLanguage(ToolSettings.LanguageCode, std::move(input), flags); });
     if (output)
-        WriteBoxText(*ui->txtOutput, *output, Progress());
+        WriteBoxText(*ui->txtOutput, std::move(*output), Progress());
 }
 
 void frmTool::cmdClear_Click() {
@@ -322,12 +322,12 @@ void frmTool::cmdSelCopy_Click() {
 }
 
 void frmTool::cmdLoadFile_Click() {
-    const std::optional<std::string> text = LoadFileCommand(platform_, LoadedFile);
+    std::optional<std::string> text = LoadFileCommand(platform_, LoadedFile);
     if (!text)
         return;
     // Laying out a large file in the box takes longer than reading it.
     const WaitCursor wait(platform_);
-    WriteBoxText(*ui->txtInput, *text, Progress());
+    WriteBoxText(*ui->txtInput, std::move(*text), Progress());
 }
 
 void frmTool::cmdSave_Click() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <limits>
 #include <utility>
 
 namespace quillvane {
@@ -16,7 +17,7 @@ bool IsContinuation(char byte) {
 }
 
 // 0 a space or tab, 1 a word's character (any non-ASCII one counts), 2 punctuation.
-int Kind(const std::string& line, std::size_t col) {
+int Kind(std::string_view line, std::size_t col) {
     const auto byte = static_cast<unsigned char>(line[col]);
     if (byte == ' ' || byte == '\t')
         return 0;
@@ -25,10 +26,8 @@ int Kind(const std::string& line, std::size_t col) {
     return word ? 1 : 2;
 }
 
-} // namespace
-
-TextPiece SplitLines(std::string_view text, const ProgressFn& progress) {
-    TextPiece lines;
+// Calls `line(start, size)` for each line of `text`.
+template <typename Take> void ForEachLine(std::string_view text, const ProgressFn& progress, Take line) {
     std::size_t start = 0;
     std::size_t reported = 0;
     // A plain loop: find_first_of would search its set once for every byte.
@@ -37,7 +36,7 @@ TextPiece SplitLines(std::string_view text, const ProgressFn& progress) {
             ++pos;
         if (pos == text.size())
             break;
-        lines.emplace_back(text.substr(start, pos - start));
+        line(start, pos - start);
         if (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n')
             ++pos;
         start = pos + 1;
@@ -46,7 +45,26 @@ TextPiece SplitLines(std::string_view text, const ProgressFn& progress) {
             progress(static_cast<double>(start) / static_cast<double>(text.size()));
         }
     }
-    lines.emplace_back(text.substr(start));
+    line(start, text.size() - start);
+}
+
+} // namespace
+
+TextPiece SplitLines(std::string_view text) {
+    TextPiece lines;
+    ForEachLine(text, {}, [&](std::size_t start, std::size_t size) {
+        lines.emplace_back(std::string(text.substr(start, size)));
+    });
+    return lines;
+}
+
+TextPiece TakeLines(std::string text, const ProgressFn& progress) {
+    if (text.size() > std::numeric_limits<std::uint32_t>::max()) // beyond what a view can point to
+        return SplitLines(text);
+    const auto whole = std::make_shared<const std::string>(std::move(text));
+    TextPiece lines;
+    ForEachLine(*whole, progress,
+                [&](std::size_t start, std::size_t size) { lines.emplace_back(whole, start, size); });
     return lines;
 }
 
@@ -58,7 +76,7 @@ TextPos EndOf(TextPos from, const TextPiece& piece) {
 
 TextPos TextLines::Clamp(TextPos pos) const {
     pos.line = std::min(pos.line, lines_.size() - 1);
-    const std::string& line = lines_[pos.line];
+    const std::string_view line = lines_[pos.line];
     pos.col = std::min(pos.col, line.size());
     while (pos.col > 0 && pos.col < line.size() && IsContinuation(line[pos.col]))
         --pos.col;
@@ -68,25 +86,25 @@ TextPos TextLines::Clamp(TextPos pos) const {
 TextPiece TextLines::Replace(TextPos from, TextPos to, TextPiece piece) {
     if (from == TextPos{} && to == End()) // a whole new text: nothing to copy
         return std::exchange(lines_, std::move(piece));
-    std::string& first = lines_[from.line];
+    const std::string_view first = lines_[from.line];
     if (from.line == to.line && piece.size() == 1) { // typing: one line changes
-        TextPiece removed{first.substr(from.col, to.col - from.col)};
-        first.replace(from.col, to.col - from.col, piece[0]);
+        TextPiece removed{std::string(first.substr(from.col, to.col - from.col))};
+        lines_[from.line].Own().replace(from.col, to.col - from.col, piece[0]);
         return removed;
     }
     TextPiece removed;
     removed.reserve(to.line - from.line + 1);
-    std::string tail = lines_[to.line].substr(to.col);
+    const std::string tail(std::string_view(lines_[to.line]).substr(to.col));
     if (from.line == to.line) {
-        removed.push_back(first.substr(from.col, to.col - from.col));
+        removed.emplace_back(std::string(first.substr(from.col, to.col - from.col)));
     } else {
-        removed.push_back(first.substr(from.col));
+        removed.emplace_back(std::string(first.substr(from.col)));
         std::move(lines_.begin() + static_cast<std::ptrdiff_t>(from.line + 1),
                   lines_.begin() + static_cast<std::ptrdiff_t>(to.line), std::back_inserter(removed));
-        removed.push_back(lines_[to.line].substr(0, to.col));
+        removed.emplace_back(std::string(std::string_view(lines_[to.line]).substr(0, to.col)));
     }
-    piece.front().insert(0, first, 0, from.col);
-    piece.back() += tail;
+    piece.front().Own().insert(0, first.substr(0, from.col));
+    piece.back().Own() += tail;
     const auto begin = lines_.begin() + static_cast<std::ptrdiff_t>(from.line);
     const auto end = lines_.begin() + static_cast<std::ptrdiff_t>(to.line + 1);
     const std::ptrdiff_t common = std::min(end - begin, static_cast<std::ptrdiff_t>(piece.size()));
@@ -101,7 +119,7 @@ TextPiece TextLines::Replace(TextPos from, TextPos to, TextPiece piece) {
 
 std::string TextLines::Join(TextPos from, TextPos to) const {
     if (from.line == to.line)
-        return lines_[from.line].substr(from.col, to.col - from.col);
+        return std::string(std::string_view(lines_[from.line]).substr(from.col, to.col - from.col));
     std::size_t size = lines_[from.line].size() - from.col + to.col;
     for (std::size_t line = from.line + 1; line <= to.line; ++line)
         size += 2 + (line < to.line ? lines_[line].size() : 0);
@@ -117,7 +135,7 @@ std::string TextLines::Join(TextPos from, TextPos to) const {
 std::size_t TextLines::Utf16Length(TextPos from, TextPos to) const {
     std::size_t units = 0;
     for (TextPos pos = from; pos < to;) {
-        const std::string& line = lines_[pos.line];
+        const std::string_view line = lines_[pos.line];
         const std::size_t end = pos.line == to.line ? to.col : line.size();
         for (std::size_t col = pos.col; col < end; ++col) {
             const auto byte = static_cast<unsigned char>(line[col]);
@@ -133,7 +151,7 @@ std::size_t TextLines::Utf16Length(TextPos from, TextPos to) const {
 
 TextPos TextLines::AfterUtf16(TextPos pos, std::size_t units) const {
     while (units > 0 && pos != End()) {
-        const std::string& line = lines_[pos.line];
+        const std::string_view line = lines_[pos.line];
         const std::size_t taken =
             pos.col < line.size() && static_cast<unsigned char>(line[pos.col]) >= 0xF0 ? 2 : 1;
         if (taken > units)
@@ -145,7 +163,7 @@ TextPos TextLines::AfterUtf16(TextPos pos, std::size_t units) const {
 }
 
 TextPos TextLines::Next(TextPos pos) const {
-    const std::string& line = lines_[pos.line];
+    const std::string_view line = lines_[pos.line];
     if (pos.col >= line.size())
         return pos.line + 1 < lines_.size() ? TextPos{pos.line + 1, 0} : pos;
     do
@@ -157,7 +175,7 @@ TextPos TextLines::Next(TextPos pos) const {
 TextPos TextLines::Previous(TextPos pos) const {
     if (pos.col == 0)
         return pos.line > 0 ? TextPos{pos.line - 1, lines_[pos.line - 1].size()} : pos;
-    const std::string& line = lines_[pos.line];
+    const std::string_view line = lines_[pos.line];
     do
         --pos.col;
     while (pos.col > 0 && IsContinuation(line[pos.col]));
@@ -165,7 +183,7 @@ TextPos TextLines::Previous(TextPos pos) const {
 }
 
 TextPos TextLines::NextWord(TextPos pos) const {
-    const std::string& line = lines_[pos.line];
+    const std::string_view line = lines_[pos.line];
     if (pos.col >= line.size())
         return Next(pos);
     const int kind = Kind(line, pos.col);
@@ -179,7 +197,7 @@ TextPos TextLines::NextWord(TextPos pos) const {
 TextPos TextLines::PreviousWord(TextPos pos) const {
     if (pos.col == 0)
         return Previous(pos);
-    const std::string& line = lines_[pos.line];
+    const std::string_view line = lines_[pos.line];
     while (pos.col > 0 && Kind(line, pos.col - 1) == 0)
         --pos.col;
     if (pos.col == 0)
@@ -191,7 +209,7 @@ TextPos TextLines::PreviousWord(TextPos pos) const {
 }
 
 std::pair<TextPos, TextPos> TextLines::WordAt(TextPos pos) const {
-    const std::string& line = lines_[pos.line];
+    const std::string_view line = lines_[pos.line];
     if (line.empty())
         return {pos, pos};
     if (pos.col == line.size())

@@ -5,9 +5,12 @@
 // the breaks between them are CR LF whenever the text goes out as one string.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 namespace quillvane {
@@ -23,14 +26,52 @@ struct TextPos {
     friend bool operator<=(const TextPos& a, const TextPos& b) { return !(b < a); }
 };
 
+// One line: a view into a whole text taken over as it was (a loaded file, the
+// converter's code), or a string of its own once it has been edited. Taking a
+// text over then costs a few words a line instead of a copy of it.
+class Line {
+public:
+    Line() = default;
+    Line(std::string own) : text_(std::move(own)) {}
+    // Views stay within 4 GiB: TakeLines copies a bigger text instead.
+    Line(std::shared_ptr<const std::string> whole, std::size_t start, std::size_t size)
+        : text_(View{std::move(whole), static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(size)}) {
+    }
+
+    operator std::string_view() const {
+        if (const View* view = std::get_if<View>(&text_))
+            return std::string_view(*view->whole).substr(view->start, view->size);
+        return std::get<std::string>(text_);
+    }
+    const char* data() const { return std::string_view(*this).data(); }
+    std::size_t size() const { return std::string_view(*this).size(); }
+    bool empty() const { return size() == 0; }
+    // The line's own string, to be edited.
+    std::string& Own() {
+        if (std::holds_alternative<View>(text_))
+            text_ = std::string(std::string_view(*this));
+        return std::get<std::string>(text_);
+    }
+
+private:
+    struct View {
+        std::shared_ptr<const std::string> whole;
+        std::uint32_t start;
+        std::uint32_t size;
+    };
+    std::variant<std::string, View> text_;
+};
+
 // A piece of text as its lines, at least one; a break stands between each two.
-using TextPiece = std::vector<std::string>;
+using TextPiece = std::vector<Line>;
 
 // Told the share of the work done so far (0 to 1) while a big text moves.
 using ProgressFn = std::function<void(double done)>;
 
-// Every CR LF, lone CR and lone LF ends a line.
-TextPiece SplitLines(std::string_view text, const ProgressFn& progress = {});
+// Every CR LF, lone CR and lone LF ends a line. The first copies the lines, the
+// second takes the text over and makes its lines views into it.
+TextPiece SplitLines(std::string_view text);
+TextPiece TakeLines(std::string text, const ProgressFn& progress = {});
 
 // Where `piece`, put in at `from`, ends.
 TextPos EndOf(TextPos from, const TextPiece& piece);
@@ -40,7 +81,7 @@ public:
     TextLines() : lines_(1) {}
 
     std::size_t Count() const { return lines_.size(); }
-    const std::string& operator[](std::size_t line) const { return lines_[line]; }
+    std::string_view operator[](std::size_t line) const { return lines_[line]; }
     TextPos End() const { return {lines_.size() - 1, lines_.back().size()}; }
     // The nearest place that exists, never inside a character.
     TextPos Clamp(TextPos pos) const;

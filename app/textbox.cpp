@@ -38,7 +38,7 @@ bool IsContinuation(char byte) {
 }
 
 // The code point at `i`, moving `i` past it; a broken sequence gives what it holds.
-char32_t Decode(const std::string& s, std::size_t& i) {
+char32_t Decode(std::string_view s, std::size_t& i) {
     const auto lead = static_cast<unsigned char>(s[i++]);
     if (lead < 0x80)
         return lead;
@@ -114,11 +114,11 @@ std::string TextBox::Text() const {
     return text_.Join({}, text_.End());
 }
 
-void TextBox::SetText(std::string_view text, const ProgressFn& progress) {
+void TextBox::SetText(std::string text, const ProgressFn& progress) {
     const auto part = [&](double from) {
         return progress ? ProgressFn([=](double done) { progress(from + done / 2); }) : ProgressFn();
     };
-    TextPiece piece = SplitLines(text, part(0));
+    TextPiece piece = TakeLines(std::move(text), part(0));
     redo_.clear();
     undo_.push_back(Apply({{}, text_.End(), std::move(piece)}, part(0.5)));
     SetCursor({}, {});
@@ -234,7 +234,7 @@ void TextBox::DeleteTo(TextPos pos) {
     const auto [from, to] =
         anchor_ != cursor_ ? Selection() : std::pair<TextPos, TextPos>(std::minmax(cursor_, pos));
     if (from != to)
-        Replace(from, to, {""}, false);
+        Replace(from, to, TextPiece(1), false);
 }
 
 std::pair<TextPos, TextPos> TextBox::Selection() const {
@@ -400,7 +400,7 @@ qreal TextBox::XOf(TextPos pos) const {
     return lastX_.x;
 }
 
-qreal TextBox::Width(const std::string& line) const {
+qreal TextBox::Width(std::string_view line) const {
     std::size_t end = 0;
     return Walk(line, end, line.size(), kNoLimit);
 }
@@ -409,7 +409,7 @@ qreal TextBox::Width(const std::string& line) const {
 // at or before `limit`; returns the x reached and leaves `i` at the first
 // character not taken. Lines of megabytes pass here on every key, so plain
 // ASCII goes without decoding.
-qreal TextBox::Walk(const std::string& line, std::size_t& i, std::size_t end, qreal limit) const {
+qreal TextBox::Walk(std::string_view line, std::size_t& i, std::size_t end, qreal limit) const {
     qreal x = 0;
     for (i = 0; i < end;) {
         std::size_t next = i + 1;
@@ -426,7 +426,7 @@ qreal TextBox::Walk(const std::string& line, std::size_t& i, std::size_t end, qr
 
 // The place in `line` nearest to `x` (from the line's start).
 TextPos TextBox::ColumnAt(std::size_t line, qreal x) const {
-    const std::string& s = text_[line];
+    const std::string_view s = text_[line];
     std::size_t i = 0;
     const qreal at = Walk(s, i, s.size(), x);
     if (i == s.size())
@@ -496,7 +496,7 @@ void TextBox::ShowCursor() {
 }
 
 void TextBox::DrawLine(QPainter& painter, std::size_t line, qreal y) const {
-    const std::string& s = text_[line];
+    const std::string_view s = text_[line];
     const auto [from, to] = Selection();
     const auto selected = [&](std::size_t col) {
         const TextPos pos{line, col};
@@ -744,8 +744,8 @@ std::string ReadBoxText(const TextBox& box) {
     return box.Text();
 }
 
-void WriteBoxText(TextBox& box, std::string_view text, const ProgressFn& progress) {
-    box.SetText(text, progress);
+void WriteBoxText(TextBox& box, std::string text, const ProgressFn& progress) {
+    box.SetText(std::move(text), progress);
 }
 
 void SelectWholeText(TextBox& box) {

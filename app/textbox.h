@@ -31,7 +31,7 @@ public:
     // The whole text, CR LF between lines.
     std::string Text() const;
     // Replaces the whole text as one undo step; the cursor goes to the start.
-    void SetText(std::string_view text, const ProgressFn& progress = {});
+    void SetText(std::string text, const ProgressFn& progress = {});
     std::string SelectedText() const;
     TextPos CursorPos() const { return cursor_; }
     TextPos AnchorPos() const { return anchor_; }
@@ -91,8 +91,8 @@ private:
     qreal Advance(char32_t code) const;
     qreal StepX(qreal x, char32_t code) const;
     qreal XOf(TextPos pos) const;
-    qreal Width(const std::string& line) const;
-    qreal Walk(const std::string& line, std::size_t& i, std::size_t end, qreal limit) const;
+    qreal Width(std::string_view line) const;
+    qreal Walk(std::string_view line, std::size_t& i, std::size_t end, qreal limit) const;
     TextPos ColumnAt(std::size_t line, qreal x) const;
     TextPos PosAt(QPoint point) const;
     QRect CaretRect() const;
@@ -133,7 +133,7 @@ private:
 std::string ReadBoxText(const TextBox& box);
 // Replaces the box's text as one step of its undo history; every CR LF, and every
 // lone CR or LF, starts a new line. The cursor goes to the start.
-void WriteBoxText(TextBox& box, std::string_view text, const ProgressFn& progress = {});
+void WriteBoxText(TextBox& box, std::string text, const ProgressFn& progress = {});
 // Selects the box's whole text, from its start to its end.
 void SelectWholeText(TextBox& box);
 
