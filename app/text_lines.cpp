@@ -63,6 +63,8 @@ TextPiece TakeLines(std::string text, const ProgressFn& progress) {
         return SplitLines(text);
     const auto whole = std::make_shared<const std::string>(std::move(text));
     TextPiece lines;
+    // Sized once: growing it would copy the lines, and the kernel would clear every new page.
+    lines.reserve(static_cast<std::size_t>(std::count(whole->begin(), whole->end(), '\n')) + 1);
     ForEachLine(*whole, progress,
                 [&](std::size_t start, std::size_t size) { lines.emplace_back(whole, start, size); });
     return lines;

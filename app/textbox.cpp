@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDrag>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -32,6 +33,8 @@ constexpr qreal kTabStop = 80;
 // From about this length on, repainting a line costs more than a blink is worth.
 constexpr std::size_t kSteadyCaretBytes = 10000;
 constexpr qreal kNoLimit = std::numeric_limits<qreal>::infinity();
+// How long the box measures lines at a time before it lets the window go on.
+constexpr qint64 kMeasureSliceMs = 10;
 
 bool IsContinuation(char byte) {
     return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
@@ -115,12 +118,9 @@ std::string TextBox::Text() const {
 }
 
 void TextBox::SetText(std::string text, const ProgressFn& progress) {
-    const auto part = [&](double from) {
-        return progress ? ProgressFn([=](double done) { progress(from + done / 2); }) : ProgressFn();
-    };
-    TextPiece piece = TakeLines(std::move(text), part(0));
+    TextPiece piece = TakeLines(std::move(text), progress);
     redo_.clear();
-    undo_.push_back(Apply({{}, text_.End(), std::move(piece)}, part(0.5)));
+    undo_.push_back(Apply({{}, text_.End(), std::move(piece)}));
     SetCursor({}, {});
 }
 
@@ -168,13 +168,14 @@ void TextBox::Replace(TextPos from, TextPos to, TextPiece piece, bool typed) {
 }
 
 // Makes the change and returns the one that takes it back; the cursor ends after it.
-TextBox::Change TextBox::Apply(Change change, const ProgressFn& progress) {
+TextBox::Change TextBox::Apply(Change change) {
     const TextPos end = EndOf(change.from, change.text);
     const bool whole = change.from == TextPos{} && change.to == text_.End();
     TextPiece removed = text_.Replace(change.from, change.to, std::move(change.text));
     ++edits_;
-    if (whole) {
-        Measure(progress);
+    // Lines that move under an unfinished measuring would be skipped: start it again.
+    if (whole || (measuring_.isActive() && change.from.line < measured_)) {
+        MeasureLater();
     } else {
         for (std::size_t line = change.from.line; line <= end.line; ++line)
             widest_ = std::max(widest_, Width(text_[line]));
@@ -443,7 +444,7 @@ TextPos TextBox::PosAt(QPoint point) const {
     return ColumnAt(line, point.x() - kMargin + horizontalScrollBar()->value());
 }
 
-void TextBox::Measure(const ProgressFn& progress) {
+void TextBox::Measure() {
     const QFontMetricsF metrics(font());
     lineHeight_ = std::max(1, qCeil(metrics.height()));
     ascent_ = qCeil(metrics.ascent());
@@ -451,12 +452,29 @@ void TextBox::Measure(const ProgressFn& progress) {
         asciiAdvance_[code] = metrics.horizontalAdvance(QChar(code));
     otherAdvance_.clear();
     ++edits_;
+    MeasureLater();
+}
+
+// The widest line sets how far the text scrolls across, and in a big text finding
+// it takes longer than anything else the box does; so the lines are measured a
+// slice at a time while the program waits for the user, the scroll bar growing.
+void TextBox::MeasureLater() {
     widest_ = 0;
-    for (std::size_t line = 0; line < text_.Count(); ++line) {
-        widest_ = std::max(widest_, Width(text_[line]));
-        if (progress && line % 8192 == 8191)
-            progress(static_cast<double>(line) / static_cast<double>(text_.Count()));
+    measured_ = 0;
+    measuring_.start(0, this);
+    MeasureSome();
+}
+
+void TextBox::MeasureSome() {
+    QElapsedTimer slice;
+    slice.start();
+    while (measured_ < text_.Count() && !slice.hasExpired(kMeasureSliceMs)) {
+        for (const std::size_t stop = std::min(text_.Count(), measured_ + 4096); measured_ < stop;
+             ++measured_)
+            widest_ = std::max(widest_, Width(text_[measured_]));
     }
+    if (measured_ >= text_.Count())
+        measuring_.stop();
     UpdateScrollBars();
 }
 
@@ -588,6 +606,8 @@ void TextBox::RestartBlink() {
 void TextBox::timerEvent(QTimerEvent* event) {
     if (event->timerId() == autoScroll_.timerId())
         return AutoScroll();
+    if (event->timerId() == measuring_.timerId())
+        return MeasureSome();
     if (event->timerId() != blink_.timerId())
         return QAbstractScrollArea::timerEvent(event);
     caretShown_ = !caretShown_;

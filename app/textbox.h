@@ -79,7 +79,7 @@ private:
     bool Navigate(QKeyEvent* event);
     bool Edit(QKeyEvent* event);
     void Replace(TextPos from, TextPos to, TextPiece piece, bool typed);
-    Change Apply(Change change, const ProgressFn& progress = {});
+    Change Apply(Change change);
     void Step(std::vector<Change>& from, std::vector<Change>& to);
     void DeleteTo(TextPos pos);
     void MoveTo(TextPos pos, bool select);
@@ -96,7 +96,9 @@ private:
     TextPos ColumnAt(std::size_t line, qreal x) const;
     TextPos PosAt(QPoint point) const;
     QRect CaretRect() const;
-    void Measure(const ProgressFn& progress = {});
+    void Measure();
+    void MeasureLater();
+    void MeasureSome();
     void DrawLine(QPainter& painter, std::size_t line, qreal y) const;
     int VisibleLines() const;
     void UpdateScrollBars();
@@ -124,6 +126,8 @@ private:
     QBasicTimer blink_;
     bool caretShown_ = true;
     QBasicTimer autoScroll_;
+    QBasicTimer measuring_;
+    std::size_t measured_ = 0; // lines before this one are in widest_
     QPoint mouseAt_;
     QPoint pressedAt_;
     bool dragPending_ = false;
