@@ -67,12 +67,12 @@ std::string ToUtf8(QStringView text) {
     return out;
 }
 
-// What copy, cut and drag hand over: the text exactly, CR LF between lines.
+// What copy, cut and drag hand over: the text exactly, CR LF between lines, as
+// UTF-8 bytes alone; Qt makes a string of them only when a reader asks for one,
+// so a big selection is held once, not also as UTF-16.
 QMimeData* MakeMimeData(const std::string& text) {
     auto* data = new QMimeData;
-    data->setData(QStringLiteral("text/plain;charset=utf-8"),
-                  QByteArray(text.data(), qsizetype(text.size())));
-    data->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    data->setData(QStringLiteral("text/plain"), QByteArray(text.data(), qsizetype(text.size())));
     return data;
 }
 
