@@ -48,19 +48,41 @@ struct LineCompactor {
             }
             return;
         }
-        ++read;
-        std::size_t next = read; // stripping the tabs after a CR may bring it to its LF
-        while (!preserveTabs && next < size && data[next] == '\t')
-            ++next;
-        if (next < size && data[next] == '\n') {
-            read = next + 1;
-            if (!preserveEmptyLines && EndsWithLineBreak(data, write))
-                return; // the line it ends is empty: collapsed
-            data[write++] = '\r';
-            data[write++] = '\n';
-            ++lineBreaks;
-        } else {
-            data[write++] = '\r'; // a lone CR is an ordinary character
+        const std::size_t after = AfterLineBreak(read);
+        if (after == kNone) {
+            data[write++] = data[read++]; // a lone CR is an ordinary character
+            return;
+        }
+        read = after;
+        if (!preserveEmptyLines && EndsWithLineBreak(data, write)) {
+            SkipEmptyLines(); // the line it ends is empty: collapsed, and so are those after it
+            return;
+        }
+        data[write++] = '\r';
+        data[write++] = '\n';
+        ++lineBreaks;
+    }
+
+    // Past the tabs from `at`, where tabs are stripped.
+    std::size_t AfterTabs(std::size_t at) const {
+        while (!preserveTabs && at < size && data[at] == '\t')
+            ++at;
+        return at;
+    }
+
+    // Past the line break whose CR is at `cr`, or kNone: stripping the tabs after
+    // a CR may bring it to its LF.
+    std::size_t AfterLineBreak(std::size_t cr) const {
+        const std::size_t lf = AfterTabs(cr + 1);
+        return lf < size && data[lf] == '\n' ? lf + 1 : kNone;
+    }
+
+    void SkipEmptyLines() {
+        for (std::size_t cr = AfterTabs(read); cr < size && data[cr] == '\r'; cr = AfterTabs(read)) {
+            const std::size_t after = AfterLineBreak(cr);
+            if (after == kNone)
+                return;
+            read = after;
         }
     }
 };
@@ -71,14 +93,19 @@ std::size_t PrepareLines(std::string& text, bool preserveEmptyLines, bool preser
     const scan::Finder stops(preserveTabs ? scan::ByteSet{'\r'} : scan::ByteSet{'\r', '\t'});
     LineCompactor lines{text.data(), text.size(), preserveEmptyLines, preserveTabs};
     for (std::size_t block = 0; block < text.size(); block += scan::kWide) {
+        const std::size_t end = std::min(block + scan::kWide, text.size());
+        if (lines.read >= end)
+            continue; // taken by a stop before it
         for (std::uint64_t hits = stops.StopsIn(text, block); hits != 0; hits &= hits - 1) {
             const std::size_t stop = block + static_cast<std::size_t>(std::countr_zero(hits));
             if (stop < lines.read)
                 continue; // a tab that a CR before it took
             lines.MoveTo(stop);
             lines.Stop();
+            if (lines.read >= end)
+                break;
         }
-        lines.MoveTo(std::max(lines.read, std::min(block + scan::kWide, text.size())));
+        lines.MoveTo(std::max(lines.read, end));
     }
     // The final line break collapses with one that ends the text.
     if (!preserveEmptyLines && EndsWithLineBreak(text.data(), lines.write)) {
@@ -294,12 +321,16 @@ char* WriteLines(std::string_view text, EscapeWriter& escapes, const Statement& 
     std::size_t read = 0;
     for (std::size_t block = 0; block < text.size(); block += scan::kWide) {
         const std::size_t end = std::min(block + scan::kWide, text.size());
+        if (read >= end)
+            continue; // taken by a stop before it
         for (std::uint64_t hits = escapes.stops().StopsIn(text, block); hits != 0; hits &= hits - 1) {
             const std::size_t stop = block + static_cast<std::size_t>(std::countr_zero(hits));
             if (stop < read || escapes.Passes(text, stop))
                 continue; // inside what the stop before it took, or left to the run
             out = scan::CopyRun(text, read, stop, output.Room(out, step));
             read = WriteStop(text, stop, end, escapes, statement, output, out);
+            if (read >= end)
+                break; // dense escapes, or a block, took the rest
         }
         if (read < end) {
             out = scan::CopyRun(text, read, end, output.Room(out, step));
