@@ -16,19 +16,21 @@ TEST(Differential, EngineMatchesTheTranscription) {
     const std::string atoms[] = {"\r", "\n",  "\r\n", "\t",  " ",   "\"",  "'",  "\\",
                                  "<",  "%",   "=",    "?",   ">",   "<%=", "%>", "<?",
                                  "?>", "<% ", " %>",  "<? ", " ?>", "a",   "Zz", "\u00e9\u20ac"};
-    const std::vector<std::vector<std::string>> shapes = {{"<%=", "%>"},
-                                                          {"<?", "?>"},
-                                                          {"<%= x", " %>"},
-                                                          {"<%= %>"},
-                                                          {"<? ?>"},
-                                                          {"<%="},
-                                                          {"%>", "<%= y %>"},
-                                                          {"<%=\r\n%>"},
-                                                          {"<%= a\r\n", "b %>\r\n"},
-                                                          {"\r\n", "x", "\r\n"},
-                                                          {"\t\r\n", " \r\n"},
-                                                          {"<", "<%= %>", "%= a %>"},
-                                                          {"<", "<? ?>", "? b ?>"}};
+    const std::vector<std::vector<std::string>> shapes = {
+        {"<%=", "%>"},
+        {"<?", "?>"},
+        {"<%= x", " %>"},
+        {"<%= %>"},
+        {"<? ?>"},
+        {"<%="},
+        {"%>", "<%= y %>"},
+        {"<%=\r\n%>"},
+        {"<%= a\r\n", "b %>\r\n"},
+        {"\r\n", "x", "\r\n"},
+        {"\t\r\n", " \r\n"},
+        {"<", "<%= %>", "%= a %>"},
+        {"<", "<? ?>", "? b ?>"},
+        {"x\r\n", "\r\n", "\t\r\n", "\r\n", "\r\t\n", "\r\t\r\n", "y"}};
     // Every cut follows the keyword's length in bytes.
     const std::string keywords[] = {"", "\u00c9cho", std::string(300, 'k')};
     std::mt19937 random(20261206);
