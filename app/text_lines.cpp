@@ -1,6 +1,7 @@
 #include "app/text_lines.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <limits>
 #include <utility>
@@ -27,25 +28,32 @@ int Kind(std::string_view line, std::size_t col) {
 }
 
 // Calls `line(start, size)` for each line of `text`.
+// Where `byte` first stands in [from, to) of `text`, or `to`.
+std::size_t Find(std::string_view text, char byte, std::size_t from, std::size_t to) {
+    const void* hit = std::memchr(text.data() + from, byte, to - from);
+    return hit != nullptr ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : to;
+}
+
+// Calls `line(start, size)` for each line of `text`. memchr scans many bytes at a
+// time; the next LF is kept between lines, so lone CRs stay linear.
 template <typename Take> void ForEachLine(std::string_view text, const ProgressFn& progress, Take line) {
-    std::size_t start = 0;
     std::size_t reported = 0;
-    // A plain loop: find_first_of would search its set once for every byte.
-    for (std::size_t pos = 0;; ++pos) {
-        while (pos < text.size() && text[pos] != '\n' && text[pos] != '\r')
-            ++pos;
-        if (pos == text.size())
-            break;
-        line(start, pos - start);
-        if (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n')
-            ++pos;
-        start = pos + 1;
+    std::size_t lf = Find(text, '\n', 0, text.size());
+    for (std::size_t start = 0;;) {
+        if (lf < start)
+            lf = Find(text, '\n', start, text.size());
+        const std::size_t end = Find(text, '\r', start, lf); // a CR, else the LF
+        line(start, end - start);
+        if (end == text.size())
+            return;
+        start = end + 1;
+        if (end < lf && start == lf && lf < text.size()) // CR LF
+            ++start;
         if (progress && start - reported >= kSplitStep) {
             reported = start;
             progress(static_cast<double>(start) / static_cast<double>(text.size()));
         }
     }
-    line(start, text.size() - start);
 }
 
 } // namespace
@@ -64,7 +72,11 @@ TextPiece TakeLines(std::string text, const ProgressFn& progress) {
     const auto whole = std::make_shared<const std::string>(std::move(text));
     TextPiece lines;
     // Sized once: growing it would copy the lines, and the kernel would clear every new page.
-    lines.reserve(static_cast<std::size_t>(std::count(whole->begin(), whole->end(), '\n')) + 1);
+    std::size_t count = 1;
+    for (std::size_t lf = Find(*whole, '\n', 0, whole->size()); lf < whole->size();
+         lf = Find(*whole, '\n', lf + 1, whole->size()))
+        ++count;
+    lines.reserve(count);
     ForEachLine(*whole, progress,
                 [&](std::size_t start, std::size_t size) { lines.emplace_back(whole, start, size); });
     return lines;

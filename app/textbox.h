@@ -93,6 +93,7 @@ private:
     qreal XOf(TextPos pos) const;
     qreal Width(std::string_view line) const;
     qreal Walk(std::string_view line, std::size_t& i, std::size_t end, qreal limit) const;
+    qreal AsciiRunWidth(std::string_view line, std::size_t& i, std::size_t end) const;
     TextPos ColumnAt(std::size_t line, qreal x) const;
     TextPos PosAt(QPoint point) const;
     QRect CaretRect() const;

@@ -266,6 +266,7 @@ private slots:
              std::initializer_list<std::tuple<std::string, QString, std::string>>{
                  {"ab|c\r\nde", "x <Enter> y", "abx\r\ny|c\r\nde"},
                  {"ab\r\n|cd", "<BS>", "ab|cd"},
+                 {"x|\r", "y", "xy|\r\n"},
                  {"ab|\r\ncd", "<Del>", "ab|cd"},
                  {"a|bc\r\nxyz\r\nuvw", "<S-Down> <S-Down> <S-Right> <C-v>", "a1\r\n2\r\n3|w"},
                  {"|foo  bar.baz", "<C-Right> <C-Right> <C-Left> x", "foo  x|bar.baz"},
