@@ -29,6 +29,7 @@ namespace {
 
 // Room between the frame and the text, as a document margin.
 constexpr int kMargin = 4;
+// Tabs stop every 80 pixels, as in a plain Qt text box.
 constexpr qreal kTabStop = 80;
 // From about this length on, repainting a line costs more than a blink is worth.
 constexpr std::size_t kSteadyCaretBytes = 10000;
