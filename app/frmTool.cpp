@@ -299,7 +299,7 @@ ProgressFn frmTool::Progress() {
 
 void frmTool::cmdConvert_Click() {
     const WaitCursor wait(platform_);
-    std::string input = ReadBoxText(*ui->txtInput);
+    std::string input = ui->txtInput->Text();
     ToolSettings.SingleStatement = CountsAsChecked(*ui->chkSingleRow);
     ToolSettings.PreserveEmptyLines = CountsAsChecked(*ui->chkPresEmpty);
     ToolSettings.PreserveTabs = CountsAsChecked(*ui->chkTabs);
@@ -309,12 +309,12 @@ void frmTool::cmdConvert_Click() {
     platform_.RunAside(
         [&] { output = ConvertForLanguage(ToolSettings.LanguageCode, std::move(input), flags); });
     if (output)
-        WriteBoxText(*ui->txtOutput, std::move(*output), Progress());
+        ui->txtOutput->SetText(std::move(*output), Progress());
 }
 
 void frmTool::cmdClear_Click() {
     const WaitCursor wait(platform_);
-    WriteBoxText(*ui->txtInput, std::string(), Progress());
+    ui->txtInput->SetText(std::string(), Progress());
 }
 
 void frmTool::cmdSelCopy_Click() {
@@ -327,30 +327,30 @@ void frmTool::cmdLoadFile_Click() {
         return;
     // Laying out a large file in the box takes longer than reading it.
     const WaitCursor wait(platform_);
-    WriteBoxText(*ui->txtInput, std::move(*text), Progress());
+    ui->txtInput->SetText(std::move(*text), Progress());
 }
 
 void frmTool::cmdSave_Click() {
-    SaveOutputCommand(platform_, LoadedFile, [this] { return ReadBoxText(*ui->txtOutput); });
+    SaveOutputCommand(platform_, LoadedFile, [this] { return ui->txtOutput->Text(); });
 }
 
 void frmTool::CopyWholeBox(TextBox& box) {
     const WaitCursor wait(platform_);
     box.setFocus();
-    SelectWholeText(box);
-    const std::string text = ReadBoxText(box);
+    box.SelectAll();
+    const std::string text = box.Text();
     platform_.ClearClipboard();
     platform_.SetClipboardText(text);
 }
 
 void frmTool::txtInput_KeyDown(int keyCode, int shift) {
     if (keyCode == kKeyA && shift == kCtrlMask)
-        SelectWholeText(*ui->txtInput);
+        ui->txtInput->SelectAll();
 }
 
 void frmTool::txtOutput_KeyDown(int keyCode, int shift) {
     if (keyCode == kKeyA && shift == kCtrlMask)
-        SelectWholeText(*ui->txtOutput);
+        ui->txtOutput->SelectAll();
 }
 
 bool frmTool::eventFilter(QObject* watched, QEvent* event) {
@@ -413,7 +413,7 @@ void frmTool::optEmpty_Click(int index) {
 void frmTool::cmdAdd_Click() {
     const std::string requestName = ReadLineText(*ui->txtGlobal);
     const std::string newName = ReadLineText(*ui->txtNewVar);
-    std::string boxText = ReadBoxText(*ui->txtGet);
+    std::string boxText = ui->txtGet->Text();
     const std::string defaultValue = ReadLineText(*ui->txtElse);
     SnippetOptions options;
     options.requestObject = ToolSettings.RequestObject;
@@ -421,8 +421,8 @@ void frmTool::cmdAdd_Click() {
     options.emptyTest = ToolSettings.EmptyTest;
     options.declare = ui->chkDim->checkState() == Qt::Checked;
     options.checkLength = ui->optEmptyASP_0->isChecked();
-    WriteBoxText(*ui->txtGet, AppendRequestSnippet(ToolSettings.LanguageCode, requestName, newName,
-                                                   std::move(boxText), defaultValue, options));
+    ui->txtGet->SetText(AppendRequestSnippet(ToolSettings.LanguageCode, requestName, newName,
+                                             std::move(boxText), defaultValue, options));
     ui->txtGlobal->clear();
     ui->txtNewVar->clear();
     ui->txtElse->clear();
@@ -431,7 +431,7 @@ void frmTool::cmdAdd_Click() {
 
 void frmTool::cmdClearGet_Click() {
     const WaitCursor wait(platform_);
-    WriteBoxText(*ui->txtGet, std::string(), Progress());
+    ui->txtGet->SetText(std::string(), Progress());
 }
 
 void frmTool::cmdSelCopy2_Click() {

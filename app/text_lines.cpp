@@ -1,7 +1,8 @@
 #include "app/text_lines.h"
 
+#include "files/text_reader.h"
+
 #include <algorithm>
-#include <cstring>
 #include <iterator>
 #include <limits>
 #include <utility>
@@ -13,10 +14,6 @@ namespace {
 // A piece of this size is split between two progress reports.
 constexpr std::size_t kSplitStep = std::size_t{1} << 20;
 
-bool IsContinuation(char byte) {
-    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
-}
-
 // 0 a space or tab, 1 a word's character (any non-ASCII one counts), 2 punctuation.
 int Kind(std::string_view line, std::size_t col) {
     const auto byte = static_cast<unsigned char>(line[col]);
@@ -27,40 +24,11 @@ int Kind(std::string_view line, std::size_t col) {
     return word ? 1 : 2;
 }
 
-// Calls `line(start, size)` for each line of `text`.
-// Where `byte` first stands in [from, to) of `text`, or `to`.
-std::size_t Find(std::string_view text, char byte, std::size_t from, std::size_t to) {
-    const void* hit = std::memchr(text.data() + from, byte, to - from);
-    return hit != nullptr ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : to;
-}
-
-// Calls `line(start, size)` for each line of `text`. memchr scans many bytes at a
-// time; the next LF is kept between lines, so lone CRs stay linear.
-template <typename Take> void ForEachLine(std::string_view text, const ProgressFn& progress, Take line) {
-    std::size_t reported = 0;
-    std::size_t lf = Find(text, '\n', 0, text.size());
-    for (std::size_t start = 0;;) {
-        if (lf < start)
-            lf = Find(text, '\n', start, text.size());
-        const std::size_t end = Find(text, '\r', start, lf); // a CR, else the LF
-        line(start, end - start);
-        if (end == text.size())
-            return;
-        start = end + 1;
-        if (end < lf && start == lf && lf < text.size()) // CR LF
-            ++start;
-        if (progress && start - reported >= kSplitStep) {
-            reported = start;
-            progress(static_cast<double>(start) / static_cast<double>(text.size()));
-        }
-    }
-}
-
 } // namespace
 
 TextPiece SplitLines(std::string_view text) {
     TextPiece lines;
-    ForEachLine(text, {}, [&](std::size_t start, std::size_t size) {
+    ForEachLine(text, [&](std::size_t start, std::size_t size) {
         lines.emplace_back(std::string(text.substr(start, size)));
     });
     return lines;
@@ -73,12 +41,18 @@ TextPiece TakeLines(std::string text, const ProgressFn& progress) {
     TextPiece lines;
     // Sized once: growing it would copy the lines, and the kernel would clear every new page.
     std::size_t count = 1;
-    for (std::size_t lf = Find(*whole, '\n', 0, whole->size()); lf < whole->size();
-         lf = Find(*whole, '\n', lf + 1, whole->size()))
+    for (std::size_t lf = FindByte(*whole, '\n', 0, whole->size()); lf < whole->size();
+         lf = FindByte(*whole, '\n', lf + 1, whole->size()))
         ++count;
     lines.reserve(count);
-    ForEachLine(*whole, progress,
-                [&](std::size_t start, std::size_t size) { lines.emplace_back(whole, start, size); });
+    std::size_t reported = 0;
+    ForEachLine(*whole, [&](std::size_t start, std::size_t size) {
+        lines.emplace_back(whole, start, size);
+        if (progress && start - reported >= kSplitStep) {
+            reported = start;
+            progress(static_cast<double>(start) / static_cast<double>(whole->size()));
+        }
+    });
     return lines;
 }
 
@@ -92,7 +66,7 @@ TextPos TextLines::Clamp(TextPos pos) const {
     pos.line = std::min(pos.line, lines_.size() - 1);
     const std::string_view line = lines_[pos.line];
     pos.col = std::min(pos.col, line.size());
-    while (pos.col > 0 && pos.col < line.size() && IsContinuation(line[pos.col]))
+    while (pos.col > 0 && pos.col < line.size() && IsUtf8Continuation(line[pos.col]))
         --pos.col;
     return pos;
 }
@@ -153,7 +127,7 @@ std::size_t TextLines::Utf16Length(TextPos from, TextPos to) const {
         const std::size_t end = pos.line == to.line ? to.col : line.size();
         for (std::size_t col = pos.col; col < end; ++col) {
             const auto byte = static_cast<unsigned char>(line[col]);
-            units += !IsContinuation(line[col]) + (byte >= 0xF0); // four bytes make a surrogate pair
+            units += !IsUtf8Continuation(line[col]) + (byte >= 0xF0); // four bytes make a surrogate pair
         }
         if (pos.line == to.line)
             break;
@@ -182,7 +156,7 @@ TextPos TextLines::Next(TextPos pos) const {
         return pos.line + 1 < lines_.size() ? TextPos{pos.line + 1, 0} : pos;
     do
         ++pos.col;
-    while (pos.col < line.size() && IsContinuation(line[pos.col]));
+    while (pos.col < line.size() && IsUtf8Continuation(line[pos.col]));
     return pos;
 }
 
@@ -192,7 +166,7 @@ TextPos TextLines::Previous(TextPos pos) const {
     const std::string_view line = lines_[pos.line];
     do
         --pos.col;
-    while (pos.col > 0 && IsContinuation(line[pos.col]));
+    while (pos.col > 0 && IsUtf8Continuation(line[pos.col]));
     return pos;
 }
 

@@ -37,10 +37,6 @@ constexpr qreal kNoLimit = std::numeric_limits<qreal>::infinity();
 // How long the box measures lines at a time before it lets the window go on.
 constexpr qint64 kMeasureSliceMs = 10;
 
-bool IsContinuation(char byte) {
-    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
-}
-
 // The code point at `i`, moving `i` past it; a broken sequence gives what it holds.
 char32_t Decode(std::string_view s, std::size_t& i) {
     const auto lead = static_cast<unsigned char>(s[i++]);
@@ -48,7 +44,7 @@ char32_t Decode(std::string_view s, std::size_t& i) {
         return lead;
     int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
     char32_t code = lead & (0x3F >> extra);
-    for (; extra > 0 && i < s.size() && IsContinuation(s[i]); --extra)
+    for (; extra > 0 && i < s.size() && IsUtf8Continuation(s[i]); --extra)
         code = code << 6 | (static_cast<unsigned char>(s[i++]) & 0x3F);
     return code;
 }
@@ -197,9 +193,8 @@ void TextBox::Step(std::vector<Change>& from, std::vector<Change>& to) {
         return;
     Change change = std::move(from.back());
     from.pop_back();
-    change.typed = false;
+    change.typed = false; // so the step it gives back cannot join typing either
     to.push_back(Apply(std::move(change)));
-    to.back().typed = false;
     ShowCursor();
 }
 
@@ -356,14 +351,7 @@ bool TextBox::Edit(QKeyEvent* event) {
 }
 
 void TextBox::MoveTo(TextPos pos, bool select) {
-    cursor_ = text_.Clamp(pos);
-    if (!select)
-        anchor_ = cursor_;
-    wantedX_ = -1;
-    ShowCursor();
-    OfferSelection();
-    NotifyCursorMove(*this);
-    viewport()->update();
+    SetCursor(select ? anchor_ : pos, pos);
 }
 
 TextPos TextBox::LineAbove(int lines) const {
@@ -782,19 +770,7 @@ void TextBox::dropEvent(QDropEvent* event) {
     setFocus();
 }
 
-// ---------------------------------------------------------------- the window's access
-
-std::string ReadBoxText(const TextBox& box) {
-    return box.Text();
-}
-
-void WriteBoxText(TextBox& box, std::string text, const ProgressFn& progress) {
-    box.SetText(std::move(text), progress);
-}
-
-void SelectWholeText(TextBox& box) {
-    box.SelectAll();
-}
+// ---------------------------------------------------------------- the line boxes
 
 std::string ReadLineText(const QLineEdit& box) {
     const QByteArray bytes = box.text().toUtf8();

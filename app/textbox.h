@@ -134,14 +134,6 @@ private:
     bool dragPending_ = false;
 };
 
-// The box's whole text, CR LF between lines.
-std::string ReadBoxText(const TextBox& box);
-// Replaces the box's text as one step of its undo history; every CR LF, and every
-// lone CR or LF, starts a new line. The cursor goes to the start.
-void WriteBoxText(TextBox& box, std::string text, const ProgressFn& progress = {});
-// Selects the box's whole text, from its start to its end.
-void SelectWholeText(TextBox& box);
-
 std::string ReadLineText(const QLineEdit& box);
 
 // The box on the accessibility bus: how a screen reader reads and edits it, and

@@ -9,10 +9,6 @@ namespace quillvane {
 
 namespace {
 
-bool IsContinuation(unsigned char byte) {
-    return (byte & 0xC0) == 0x80;
-}
-
 // The length of the well-formed UTF-8 sequence at bytes[pos], or 0 when there is none.
 std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t pos) {
     const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[pos + i]); };
@@ -42,7 +38,7 @@ std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t pos) {
     if (bytes.size() - pos < length || at(1) < low || at(1) > high)
         return 0;
     for (std::size_t i = 2; i < length; ++i) {
-        if (!IsContinuation(at(i)))
+        if (!IsUtf8Continuation(static_cast<char>(at(i))))
             return 0;
     }
     return length;
@@ -143,26 +139,18 @@ std::string DecodeFileBytes(std::string bytes) {
     return DecodeWindows1252(bytes);
 }
 
-// Line by line with memchr, which scans many bytes at a time; the next LF is
-// kept between lines, so a text of lone CRs is not searched to its end each time.
+std::size_t FindByte(std::string_view text, char byte, std::size_t from, std::size_t to) {
+    const void* hit = std::memchr(text.data() + from, byte, to - from);
+    return hit != nullptr ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : to;
+}
+
 std::string JoinLinesWithCrLf(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 2);
-    const auto find = [&](char byte, std::size_t from, std::size_t to) {
-        const void* hit = std::memchr(text.data() + from, byte, to - from);
-        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : to;
-    };
-    std::size_t lf = find('\n', 0, text.size());
-    for (std::size_t pos = 0; pos < text.size();) {
-        if (lf < pos)
-            lf = find('\n', pos, text.size());
-        const std::size_t end = find('\r', pos, lf); // the line's end: a CR, else the LF
-        out.append(text, pos, end - pos);
-        out += "\r\n";
-        pos = end + 1;
-        if (end < lf && pos == lf) // CR LF
-            ++pos;
-    }
+    ForEachLine(text, [&](std::size_t start, std::size_t size) {
+        if (start < text.size()) // not the empty rest after a final break
+            out.append(text, start, size).append("\r\n");
+    });
     return out;
 }
 

@@ -83,7 +83,7 @@ class WindowTest : public QObject {
         return child ? child : (qFatal("no control named %s", qPrintable(name)), nullptr);
     }
     TextBox* Box(const QString& name) { return Find<TextBox>(name); }
-    std::string Text(const QString& box) { return ReadBoxText(*Box(box)); }
+    std::string Text(const QString& box) { return Box(box)->Text(); }
     static QString FocusName() {
         return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "";
     }
@@ -162,7 +162,7 @@ private slots:
                 window->optGetLang_Click(1); // else the frames start as ASP's
             Steps(QString("optHTMLto_%1").arg(index));
             QCOMPARE(Find<QLabel>("lblOutput")->text().toStdString(), kConversionTargets[index].outputLabel);
-            WriteBoxText(*Box("txtInput"), "<p class=\"x\">\u00a0<%=a%>\n\n\n\tb<? $c ?>\n");
+            Box("txtInput")->SetText("<p class=\"x\">\u00a0<%=a%>\n\n\n\tb<? $c ?>\n");
             const char* names[] = {"chkSingleRow", "chkPresEmpty", "chkTabs"};
             for (int i = 0; i < 3; ++i)
                 Find<QCheckBox>(names[i])->setCheckState(Qt::CheckState(boxes[i] - '0'));
@@ -237,7 +237,7 @@ private slots:
             Steps(QString(name) == "txtGet" ? "mnuQuery" : "");
             QTest::keyClick(box, Qt::Key_Tab, Qt::ControlModifier);
             QCOMPARE(Text(name), "\t");
-            WriteBoxText(*box, text + "\nlast"); // a lone LF breaks the line too
+            box->SetText(text + "\nlast"); // a lone LF breaks the line too
             if (*button) {
                 platform->log.clear();
                 Steps(button);
@@ -277,7 +277,7 @@ private slots:
                  {"|", "ab <Enter> cd <C-z>", "ab\r\n|"},
                  {"|", "ab <Enter> cd <C-z> <C-z>", "ab|"}}) {
             const std::size_t bar = start.find('|');
-            WriteBoxText(*box, start.substr(0, bar) + start.substr(bar + 1));
+            box->SetText(start.substr(0, bar) + start.substr(bar + 1));
             const TextPos cursor = box->Lines().AfterUtf16(
                 {}, QString::fromStdString(start.substr(0, bar)).replace("\r\n", "\n").size());
             box->SetCursor(cursor, cursor);
@@ -297,7 +297,7 @@ private slots:
                      QString::fromStdString(result));
         }
         // A screen reader counts UTF-16 code units and a line break as one.
-        WriteBoxText(*box, "a\r\n\U0001F600b");
+        box->SetText("a\r\n\U0001F600b");
         QAccessibleInterface* access = QAccessible::queryAccessibleInterface(box);
         QCOMPARE(access->textInterface()->characterCount(), 5);
         QCOMPARE(access->textInterface()->text(1, 5), "\n\U0001F600b");
