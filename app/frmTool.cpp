@@ -299,7 +299,9 @@ ProgressFn frmTool::Progress() {
 
 void frmTool::cmdConvert_Click() {
     const WaitCursor wait(platform_);
-    std::string input = ui->txtInput->Text();
+    // The converter writes the code where the text was; room for the code's usual
+    // growth spares it a second buffer.
+    std::string input = ui->txtInput->Text(0.5);
     ToolSettings.SingleStatement = CountsAsChecked(*ui->chkSingleRow);
     ToolSettings.PreserveEmptyLines = CountsAsChecked(*ui->chkPresEmpty);
     ToolSettings.PreserveTabs = CountsAsChecked(*ui->chkTabs);

@@ -105,14 +105,18 @@ TextPiece TextLines::Replace(TextPos from, TextPos to, TextPiece piece) {
     return removed;
 }
 
-std::string TextLines::Join(TextPos from, TextPos to) const {
-    if (from.line == to.line)
-        return std::string(std::string_view(lines_[from.line]).substr(from.col, to.col - from.col));
-    std::size_t size = lines_[from.line].size() - from.col + to.col;
+std::string TextLines::Join(TextPos from, TextPos to, double room) const {
+    std::size_t size = to.col - (from.line == to.line ? from.col : 0);
+    if (from.line != to.line)
+        size += lines_[from.line].size() - from.col;
     for (std::size_t line = from.line + 1; line <= to.line; ++line)
         size += 2 + (line < to.line ? lines_[line].size() : 0);
     std::string text;
-    text.reserve(size);
+    text.reserve(size + static_cast<std::size_t>(static_cast<double>(size) * room));
+    if (from.line == to.line) {
+        text.append(lines_[from.line], from.col, to.col - from.col);
+        return text;
+    }
     text.append(lines_[from.line], from.col);
     for (std::size_t line = from.line + 1; line < to.line; ++line)
         text.append("\r\n").append(lines_[line]);

@@ -88,8 +88,9 @@ public:
 
     // Puts `piece` in place of [from, to) and gives back what stood there.
     TextPiece Replace(TextPos from, TextPos to, TextPiece piece);
-    // [from, to) as one string, CR LF between lines.
-    std::string Join(TextPos from, TextPos to) const;
+    // [from, to) as one string, CR LF between lines, with room reserved past it for
+    // `room` times its size.
+    std::string Join(TextPos from, TextPos to, double room = 0) const;
     // [from, to) measured in UTF-16 code units, a line break counting one.
     std::size_t Utf16Length(TextPos from, TextPos to) const;
     // The place `units` UTF-16 code units (a break counting one) after `from`.

@@ -110,8 +110,8 @@ TextBox::TextBox(QWidget* parent) : QAbstractScrollArea(parent) {
 
 // ---------------------------------------------------------------- text and undo
 
-std::string TextBox::Text() const {
-    return text_.Join({}, text_.End());
+std::string TextBox::Text(double room) const {
+    return text_.Join({}, text_.End(), room);
 }
 
 void TextBox::SetText(std::string text, const ProgressFn& progress) {

@@ -28,8 +28,9 @@ public:
     explicit TextBox(QWidget* parent = nullptr);
 
     const TextLines& Lines() const { return text_; }
-    // The whole text, CR LF between lines.
-    std::string Text() const;
+    // The whole text, CR LF between lines, with room reserved past it for `room`
+    // times its size, which costs nothing until written.
+    std::string Text(double room = 0) const;
     // Replaces the whole text as one undo step; the cursor goes to the start.
     void SetText(std::string text, const ProgressFn& progress = {});
     std::string SelectedText() const;

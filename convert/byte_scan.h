@@ -1,7 +1,7 @@
 #pragma once
 
 // The loops that every pass over a whole text spends its time in: finding the
-// bytes of a small set a block at a time, copying the runs between them, and
+// bytes of a small set a block at a time, moving the runs between them, and
 // finding a short marker text. With SSE2 (every x86-64 processor has it) sixteen
 // positions are classified at once; the portable versions do the same one by
 // one, serve every other processor, and are what the tests hold the fast ones to.
@@ -59,13 +59,6 @@ private:
 inline constexpr std::size_t kWide = 64;
 
 namespace portable {
-
-// Copies text[from, to) to `out`, which does not overlap the text, and returns
-// the end of the copy.
-inline char* CopyRun(std::string_view text, std::size_t from, std::size_t to, char* out) {
-    std::memcpy(out, text.data() + from, to - from);
-    return out + (to - from);
-}
 
 // Moves data[from, to) down to `out`, at or before data + from, in a buffer of
 // `size` bytes; returns the end.
@@ -136,17 +129,6 @@ private:
 namespace sse2 {
 
 inline constexpr std::size_t kBlock = 16;
-
-// Copies whole blocks, the last one reading and writing up to 15 bytes past the
-// run: `out` needs that room, and when the text ends too soon the copy is plain.
-inline char* CopyRun(std::string_view text, std::size_t from, std::size_t to, char* out) {
-    if (from == to || to + kBlock - 1 > text.size())
-        return portable::CopyRun(text, from, to, out);
-    for (; from < to; from += kBlock, out += kBlock)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from)));
-    return out - (from - to);
-}
 
 template <typename Word> void Move(char* out, const char* in) {
     Word word;
@@ -319,12 +301,10 @@ private:
 } // namespace sse2
 using Finder = sse2::Finder;
 using TextFinder = sse2::TextFinder;
-using sse2::CopyRun;
 using sse2::MoveRun;
 #else
 using Finder = portable::Finder;
 using TextFinder = portable::TextFinder;
-using portable::CopyRun;
 using portable::MoveRun;
 #endif
 

@@ -11,12 +11,15 @@ std::string ConvertForTarget(Target target, std::string text, std::string_view k
     const TargetRecord& record = RecordOf(target);
     const std::size_t lineBreaks = PrepareLines(text, preserveEmptyLines, preserveTabs);
     const Statement statement = StatementFor(record, keyword, singleStatement);
-    if (record.blocks == nullptr || exact)
-        return WriteCode(text, lineBreaks, record, statement, exact ? Escaping::Exact : Escaping::Default);
-    Draft draft = WriteDraft(text, lineBreaks, record, statement);
-    text.clear(); // the draft holds it all now
-    text.shrink_to_fit();
-    return SpliceEmbeddedBlocks(std::move(draft), *record.blocks);
+    Code code = WriteCode(std::move(text), lineBreaks, record, statement,
+                          exact ? Escaping::Exact : Escaping::Default);
+    std::string result = record.blocks == nullptr || exact ? std::move(code.text)
+                                                           : SpliceEmbeddedBlocks(std::move(code), *record.blocks);
+    // The code is written where the text was: when it came out much shorter, such as
+    // a text of empty lines, the caller should not hold on to the room.
+    if (result.capacity() > 2 * result.size() + 4096)
+        result.shrink_to_fit();
+    return result;
 }
 
 namespace {

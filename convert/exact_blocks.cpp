@@ -1,6 +1,6 @@
 #include "convert/exact_blocks.h"
 
-#include "convert/chunked_output.h"
+#include "convert/in_place.h"
 
 #include <algorithm>
 #include <cstring>
@@ -62,7 +62,12 @@ std::size_t ExactBlockSplicer::OperandSize(std::string_view content) const {
 }
 
 char* ExactBlockSplicer::WriteOperand(std::string_view content, char* out) const {
-    return OperandSize(content) == 0 ? out : Put(Put(Put(out, operandStart_), content), operandEnd_);
+    if (OperandSize(content) == 0)
+        return out;
+    out = Put(out, operandStart_);
+    // The content may be read from the buffer being written, a little ahead.
+    std::memmove(out, content.data(), content.size());
+    return Put(out + content.size(), operandEnd_);
 }
 
 } // namespace quillvane

@@ -1,7 +1,7 @@
 #include "convert/steps.h"
 
 #include "convert/byte_scan.h"
-#include "convert/chunked_output.h"
+#include "convert/in_place.h"
 #include "convert/exact_blocks.h"
 
 #include <algorithm>
@@ -131,7 +131,7 @@ bool HoldsAt(std::string_view text, std::size_t at, std::string_view piece) {
 // whatever it is written into has a block of slack at its end.
 class ShortPiece {
 public:
-    static constexpr std::size_t kPadded = ChunkedOutput::kSlack;
+    static constexpr std::size_t kPadded = kSlack;
 
     ShortPiece() = default;
     explicit ShortPiece(std::string_view text) : size_(text.size()) {
@@ -212,11 +212,9 @@ public:
 
     // Writes the block or the escape that matches at `at`, or else the byte itself,
     // and returns the position after what it used.
-    template <typename Output>
-    std::size_t Write(std::string_view text, std::size_t at, char*& out, Output& output) {
+    std::size_t Write(std::string_view text, std::size_t at, char*& out) {
         if (blocks_ && text[at] == blocks_->FirstByte())
             if (const auto block = blocks_->Find(text, at)) {
-                out = output.Room(out, blocks_->OperandSize(block->content));
                 out = blocks_->WriteOperand(block->content, out);
                 return block->after;
             }
@@ -295,9 +293,8 @@ private:
 // At a stop of the body pass: writes a joint, an escape or the byte itself, and
 // returns the position after what it used. Escapes of single bytes are written
 // on while the bytes after the stop have them, up to `blockEnd`.
-template <typename Output>
 std::size_t WriteStop(std::string_view text, std::size_t at, std::size_t blockEnd, EscapeWriter& escapes,
-                      const Statement& statement, Output& output, char*& out) {
+                      const Statement& statement, char*& out) {
     if (const ShortPiece* replacement = escapes.SingleFor(text[at])) {
         do // dense escapes go by table look-ups alone, up to the end of the block
             out = replacement->WriteTo(out);
@@ -308,32 +305,30 @@ std::size_t WriteStop(std::string_view text, std::size_t at, std::size_t blockEn
         out = Put(out, statement.joint);
         return at + kLineBreak.size();
     }
-    return escapes.Write(text, at, out, output);
+    return escapes.Write(text, at, out);
 }
 
-// EscapeQuotes and JoinLines: copies the runs between the stops, and at each stop
-// writes what WriteStop does.
-template <typename Output>
-char* WriteLines(std::string_view text, EscapeWriter& escapes, const Statement& statement, Output& output,
-                 char* out) {
-    // Room for a run within a block and for what one stop writes: a joint, or escapes up to the block's end.
-    const std::size_t step = scan::kWide * ShortPiece::kPadded + statement.joint.size();
+// EscapeQuotes and JoinLines: moves the runs between the stops down to `out`,
+// and at each stop writes what WriteStop does. The text is read from the buffer
+// that `out` writes into, a gap ahead of it (see in_place.h).
+char* WriteLines(char* text, std::size_t size, EscapeWriter& escapes, const Statement& statement, char* out) {
+    const std::string_view lines(text, size);
     std::size_t read = 0;
-    for (std::size_t block = 0; block < text.size(); block += scan::kWide) {
-        const std::size_t end = std::min(block + scan::kWide, text.size());
+    for (std::size_t block = 0; block < size; block += scan::kWide) {
+        const std::size_t end = std::min(block + scan::kWide, size);
         if (read >= end)
             continue; // taken by a stop before it
-        for (std::uint64_t hits = escapes.stops().StopsIn(text, block); hits != 0; hits &= hits - 1) {
+        for (std::uint64_t hits = escapes.stops().StopsIn(lines, block); hits != 0; hits &= hits - 1) {
             const std::size_t stop = block + static_cast<std::size_t>(std::countr_zero(hits));
-            if (stop < read || escapes.Passes(text, stop))
+            if (stop < read || escapes.Passes(lines, stop))
                 continue; // inside what the stop before it took, or left to the run
-            out = scan::CopyRun(text, read, stop, output.Room(out, step));
-            read = WriteStop(text, stop, end, escapes, statement, output, out);
+            out = scan::MoveRun(text, size, read, stop, out);
+            read = WriteStop(lines, stop, end, escapes, statement, out);
             if (read >= end)
                 break; // dense escapes, or a block, took the rest
         }
         if (read < end) {
-            out = scan::CopyRun(text, read, end, output.Room(out, step));
+            out = scan::MoveRun(text, size, read, end, out);
             read = end;
         }
     }
@@ -342,12 +337,11 @@ char* WriteLines(std::string_view text, EscapeWriter& escapes, const Statement& 
 
 // The statements: the opening, the lines and the closing, the final line break's
 // joint cut as the frame needs.
-template <typename Output>
-char* WriteStatements(std::string_view lines, EscapeWriter& escapes, const Statement& statement,
-                      Output& output, char* out) {
-    out = Put(output.Room(out, statement.opening.size()), statement.opening);
-    out = WriteLines(lines, escapes, statement, output, out);
-    out = Put(output.Room(out, statement.joint.size()), statement.joint); // the final line break
+char* WriteStatements(char* lines, std::size_t size, EscapeWriter& escapes, const Statement& statement,
+                      char* out) {
+    out = Put(out, statement.opening);
+    out = WriteLines(lines, size, escapes, statement, out);
+    out = Put(out, statement.joint); // the final line break
     return Put(out - statement.cut, statement.closing);
 }
 
@@ -379,35 +373,20 @@ Plan PlanCode(std::string_view lines, std::size_t lineBreaks, const TargetRecord
     return plan;
 }
 
-// Writes into a buffer that already has all the room it needs.
-struct FittedOutput {
-    char* Room(char* at, std::size_t) const { return at; }
-};
-
 } // namespace
 
-std::string WriteCode(std::string_view lines, std::size_t lineBreaks, const TargetRecord& target,
-                      const Statement& statement, Escaping escaping) {
+Code WriteCode(std::string lines, std::size_t lineBreaks, const TargetRecord& target, const Statement& statement,
+               Escaping escaping) {
     Plan plan = PlanCode(lines, lineBreaks, target, statement, escaping);
-    ChunkedOutput output(plan.bound);
-    char* out = output.Append(output.begin(), plan.head);
-    out = WriteStatements(lines, plan.escapes, statement, output, out);
-    return output.Finish(output.Append(out, plan.tail));
-}
-
-Draft WriteDraft(std::string_view lines, std::size_t lineBreaks, const TargetRecord& target,
-                 const Statement& statement) {
-    Plan plan = PlanCode(lines, lineBreaks, target, statement, Escaping::Default);
-    Draft draft;
-    draft.text.reset(new char[plan.bound + ShortPiece::kPadded]);
-    char* const begin = draft.text.get();
-    FittedOutput output;
-    char* out = Put(begin, plan.head);
-    draft.bodyBegin = plan.head.size();
-    out = WriteStatements(lines, plan.escapes, statement, output, out);
-    draft.bodyEnd = static_cast<std::size_t>(out - begin);
-    draft.size = static_cast<std::size_t>(Put(out, plan.tail) - begin);
-    return draft;
+    const std::size_t size = lines.size();
+    const std::size_t gap = plan.bound - size + kSlack;
+    OpenGap(lines, 0, gap);
+    char* const begin = lines.data();
+    Code code{std::move(lines), plan.head.size(), 0};
+    char* out = WriteStatements(begin + gap, size, plan.escapes, statement, Put(begin, plan.head));
+    code.bodyEnd = static_cast<std::size_t>(out - begin);
+    code.text.resize(static_cast<std::size_t>(Put(out, plan.tail) - begin));
+    return code;
 }
 
 namespace {
@@ -453,20 +432,21 @@ private:
 // the body. One pass gives what replacing all openings and then all closings
 // gives: dropping a space never forms a new spaced marker, and where both share
 // a space ("<% %>") it is dropped once, after which the closing is gone as well.
-void DropMarkerSpaces(Draft& draft, const BlockMarkers& markers) {
-    char* const data = draft.text.get();
-    std::size_t read = draft.bodyBegin;
-    MarkerSpaces spaces(std::string_view(data, draft.bodyEnd), read, markers);
+void DropMarkerSpaces(Code& code, const BlockMarkers& markers) {
+    char* const data = code.text.data();
+    const std::size_t size = code.text.size();
+    std::size_t read = code.bodyBegin;
+    MarkerSpaces spaces(std::string_view(data, code.bodyEnd), read, markers);
     std::size_t write = read;
     for (std::size_t space = spaces.Next(read); space != kNone; space = spaces.Next(read)) {
-        write = static_cast<std::size_t>(scan::MoveRun(data, draft.size, read, space, data + write) - data);
+        write = static_cast<std::size_t>(scan::MoveRun(data, size, read, space, data + write) - data);
         read = space + 1;
     }
     if (write == read)
         return;
-    scan::MoveRun(data, draft.size, read, draft.size, data + write);
-    draft.size -= read - write;
-    draft.bodyEnd -= read - write;
+    scan::MoveRun(data, size, read, size, data + write);
+    code.text.resize(size - (read - write));
+    code.bodyEnd -= read - write;
 }
 
 bool OnlySpaces(std::string_view text) {
@@ -481,15 +461,16 @@ bool OnlySpaces(std::string_view text) {
 // block can join an opening marker across the gap, and does.
 class BlockSplicer {
 public:
-    // Writes to `output`, which already holds the code up to the body's position `from`.
-    BlockSplicer(std::string_view body, const BlockMarkers& markers, ChunkedOutput& output, char* out)
+    // Writes the body, which starts with an opening marker, from `out` on; the code
+    // before it starts at `code`. The body stands in the same buffer, far enough
+    // ahead of `out` for all the blocks to grow (see in_place.h).
+    BlockSplicer(std::string_view body, const BlockMarkers& markers, char* code, char* out)
         : body_(body), markers_(markers), opening_(markers.opening), closing_(markers.closing),
           openingText_(markers.opening), blockStart_(std::string("\"").append(markers.joiner)),
-          blockEnd_(std::string(markers.joiner).append("\"")), output_(output), out_(out) {}
+          blockEnd_(std::string(markers.joiner).append("\"")), code_(code), out_(out) {}
 
     // Returns the end of the output.
-    char* Run(std::size_t from) {
-        read_ = from;
+    char* Run() {
         while (read_ < body_.size()) {
             const std::size_t segmentEnd = nextTaken_ == kNone ? body_.size() : nextTaken_;
             if (read_ == segmentEnd) {
@@ -500,8 +481,8 @@ public:
             const std::size_t opening =
                 searching_ ? opening_.Find(body_.substr(0, segmentEnd), read_) : kNone;
             const std::size_t copyEnd = opening == kNone ? segmentEnd : opening;
-            if (copyEnd != read_)
-                out_ = output_.Append(out_, body_.substr(read_, copyEnd - read_));
+            std::memmove(out_, body_.data() + read_, copyEnd - read_);
+            out_ += copyEnd - read_;
             read_ = copyEnd;
             if (opening != kNone) {
                 read_ += markers_.opening.size();
@@ -512,7 +493,7 @@ public:
     }
 
 private:
-    void Write(const ShortPiece& piece) { out_ = piece.WriteTo(output_.Room(out_, ShortPiece::kPadded)); }
+    void Write(const ShortPiece& piece) { out_ = piece.WriteTo(out_); }
 
     // An opening marker ends at read_; in the output it starts at `at`.
     void OpenBlock(char* at) {
@@ -550,12 +531,13 @@ private:
     // looked back at is always the body's.
     char* OpeningAcrossGap() {
         const std::string_view opening = markers_.opening;
-        const std::string_view written = output_.Last(out_, opening.size() - 1);
+        const std::size_t back = std::min<std::size_t>(opening.size() - 1, out_ - code_);
+        const std::string_view written(out_ - back, back);
         for (std::size_t k = 1; k < opening.size(); ++k)
             if (k <= written.size() && HoldsAt(written, written.size() - k, opening.substr(0, k)) &&
                 HoldsAt(body_, read_, opening.substr(k))) {
                 read_ += opening.size() - k;
-                return output_.TakeBack(out_, k);
+                return out_ - k;
             }
         return nullptr;
     }
@@ -567,7 +549,7 @@ private:
     ShortPiece openingText_; // an opening left as text
     ShortPiece blockStart_;  // Q joiner
     ShortPiece blockEnd_;    // joiner Q
-    ChunkedOutput& output_;
+    char* code_;
     char* out_;
     std::size_t read_ = 0;
     std::size_t nextTaken_ = kNone; // first taken closing at or after read_
@@ -584,29 +566,29 @@ std::size_t SpliceGrowth(const BlockMarkers& m) {
 
 } // namespace
 
-std::string SpliceEmbeddedBlocks(Draft draft, const BlockMarkers& markers) {
-    DropMarkerSpaces(draft, markers);
-    const std::string_view code(draft.text.get(), draft.size);
-    const std::string_view body = code.substr(draft.bodyBegin, draft.bodyEnd - draft.bodyBegin);
-    const std::size_t first = std::min(scan::TextFinder(markers.opening).Find(body, 0), body.size());
+std::string SpliceEmbeddedBlocks(Code code, const BlockMarkers& markers) {
+    DropMarkerSpaces(code, markers);
+    const std::string_view body =
+        std::string_view(code.text).substr(code.bodyBegin, code.bodyEnd - code.bodyBegin);
+    const std::size_t first = scan::TextFinder(markers.opening).Find(body, 0);
     // Only a closing after the first opening can end a block. Overlapping ones would
     // be counted too, which could only give more room than needed.
     const std::size_t closings =
-        first == body.size()
-            ? 0
-            : scan::TextFinder(markers.closing).CountOf(body.substr(first + markers.opening.size()));
-    ChunkedOutput output(code.size() + closings * SpliceGrowth(markers));
-    char* out = output.Append(output.begin(), code.substr(0, draft.bodyBegin + first));
-    if (closings != 0)
-        out = BlockSplicer(body, markers, output, out).Run(first);
-    else
-        out = output.Append(out, body.substr(first));
-    std::string text = output.Finish(output.Append(out, code.substr(draft.bodyEnd)));
-    draft.text.reset();
-    // Deleted blocks can leave far more room than the code needs; the caller should not hold on to it.
-    if (text.capacity() > 2 * text.size() + 4096)
-        text.shrink_to_fit();
-    return text;
+        first == kNone ? 0 : scan::TextFinder(markers.closing).CountOf(body.substr(first + markers.opening.size()));
+    if (closings == 0)
+        return std::move(code.text);
+    const std::size_t start = code.bodyBegin + first;
+    const std::size_t gap = closings * SpliceGrowth(markers) + kSlack;
+    OpenGap(code.text, start, gap);
+    char* const data = code.text.data();
+    const std::size_t bodyEnd = code.bodyEnd + gap;
+    char* out = BlockSplicer(std::string_view(data + start + gap, bodyEnd - start - gap), markers, data,
+                             data + start)
+                    .Run();
+    const std::size_t tail = code.text.size() - bodyEnd;
+    std::memmove(out, data + bodyEnd, tail);
+    code.text.resize(static_cast<std::size_t>(out + tail - data));
+    return std::move(code.text);
 }
 
 } // namespace quillvane

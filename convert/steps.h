@@ -5,17 +5,14 @@
 #include "convert/target_records.h"
 
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <string_view>
 
 namespace quillvane {
 
-// Generated code whose embedded blocks are still to be spliced, in a buffer
-// with room to spare, and where in it the body stands between its delimiters.
-struct Draft {
-    std::unique_ptr<char[]> text;
-    std::size_t size = 0;
+// Generated code, and where in it the body stands between its delimiters.
+struct Code {
+    std::string text;
     std::size_t bodyBegin = 0;
     std::size_t bodyEnd = 0;
 };
@@ -31,20 +28,16 @@ std::size_t PrepareLines(std::string& text, bool preserveEmptyLines, bool preser
 enum class Escaping { Default, Exact };
 
 // EscapeQuotes (the record's literal escapes), JoinLines, FrameBody and
-// WrapInDelimiters, written in one pass. In exact mode the record's blocks are
-// spliced here too, their content unescaped (see exact_blocks.h), and
-// SpliceEmbeddedBlocks is not needed.
-std::string WriteCode(std::string_view lines, std::size_t lineBreaks, const TargetRecord& target,
-                      const Statement& statement, Escaping escaping);
-
-// The same pass in the window's escaping, as a draft for SpliceEmbeddedBlocks.
-Draft WriteDraft(std::string_view lines, std::size_t lineBreaks, const TargetRecord& target,
-                 const Statement& statement);
+// WrapInDelimiters, written in one pass into the lines' own buffer. In exact
+// mode the record's blocks are spliced here too, their content unescaped (see
+// exact_blocks.h), and SpliceEmbeddedBlocks is not needed.
+Code WriteCode(std::string lines, std::size_t lineBreaks, const TargetRecord& target, const Statement& statement,
+               Escaping escaping);
 
 // Turns the expression blocks inside the body's string literals into operands of
 // the printed string: each block with content becomes Q joiner content joiner Q, a
 // blank one disappears. Gives exactly what splicing the first opening marker with
 // the first closing marker after it, over and over from the beginning, would give.
-std::string SpliceEmbeddedBlocks(Draft draft, const BlockMarkers& markers);
+std::string SpliceEmbeddedBlocks(Code code, const BlockMarkers& markers);
 
 } // namespace quillvane

@@ -49,15 +49,12 @@ constexpr std::string_view kAllDistinct =
     "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ!#$%&()*+,-./:;<=>?@[]^_{|}~";
 
 // Every run; the in-place move at distances down where a whole last block would overwrite what follows.
-template <typename CopyRun, typename MoveRun> void CheckRuns(CopyRun copyRun, MoveRun moveRun) {
+template <typename MoveRun> void CheckRuns(MoveRun moveRun) {
     for (const std::size_t size : {15, 40, 81}) {
         const std::string text = std::string(kAllDistinct).substr(0, size);
         for (std::size_t from = 0; from <= size; ++from)
             for (std::size_t to = from; to <= size; ++to) {
                 SCOPED_TRACE(testing::Message() << "size " << size << " run " << from << "-" << to);
-                std::string copy(to - from + 16, '-');
-                EXPECT_EQ(copyRun(text, from, to, copy.data()), copy.data() + (to - from));
-                EXPECT_EQ(copy.substr(0, to - from), text.substr(from, to - from));
                 for (std::size_t gap : {0, 1, 14, 15, 16, 40}) {
                     std::string buffer = text;
                     gap = std::min(gap, from);
@@ -105,14 +102,14 @@ template <typename Finder> void CheckTextFinders() {
 
 TEST(ByteScan, PortableFindersMatchTheStandardLibrary) {
     CheckByteFinders<portable::Finder>();
-    CheckRuns(portable::CopyRun, portable::MoveRun);
+    CheckRuns(portable::MoveRun);
     CheckTextFinders<portable::TextFinder>();
 }
 
 #if defined(QUILLVANE_HAS_SSE2)
 TEST(ByteScan, Sse2FindersMatchTheStandardLibrary) {
     CheckByteFinders<sse2::Finder>();
-    CheckRuns(sse2::CopyRun, sse2::MoveRun);
+    CheckRuns(sse2::MoveRun);
     CheckTextFinders<sse2::TextFinder>();
 }
 #endif

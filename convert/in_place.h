@@ -1,0 +1,33 @@
+#pragma once
+
+// The code is written into the buffer of the text it is made from. The text is
+// first moved up, leaving a gap before it as large as the code can grow beyond
+// it; then the code is written from the gap's start while the text is read
+// ahead of it. No piece of code is shorter than the bytes it stands for beyond
+// what the gap allows, so the writing never reaches a byte still to be read,
+// and a big text costs no second buffer.
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace quillvane {
+
+// Every write may spill this far past what it keeps, so the writing stays this
+// far behind the reading.
+inline constexpr std::size_t kSlack = 16;
+
+inline char* Put(char* out, std::string_view piece) {
+    std::memcpy(out, piece.data(), piece.size());
+    return out + piece.size();
+}
+
+// Moves text[at, end) up by `gap` bytes, the buffer growing by as much.
+inline void OpenGap(std::string& text, std::size_t at, std::size_t gap) {
+    const std::size_t size = text.size();
+    text.resize(size + gap);
+    std::memmove(text.data() + at + gap, text.data() + at, size - at);
+}
+
+} // namespace quillvane
