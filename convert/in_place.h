@@ -26,8 +26,16 @@ inline char* Put(char* out, std::string_view piece) {
 // Moves text[at, end) up by `gap` bytes, the buffer growing by as much.
 inline void OpenGap(std::string& text, std::size_t at, std::size_t gap) {
     const std::size_t size = text.size();
-    text.resize(size + gap);
-    std::memmove(text.data() + at + gap, text.data() + at, size - at);
+    if (size + gap <= text.capacity()) {
+        text.resize(size + gap);
+        std::memmove(text.data() + at + gap, text.data() + at, size - at);
+        return;
+    }
+    // A buffer of just the size needed, the text copied once, straight to its place.
+    std::string grown;
+    grown.reserve(size + gap);
+    grown.append(text, 0, at).append(gap, '\0').append(text, at);
+    text.swap(grown);
 }
 
 } // namespace quillvane
