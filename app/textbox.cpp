@@ -20,6 +20,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -420,21 +422,32 @@ qreal TextBox::Walk(std::string_view line, std::size_t& i, std::size_t end, qrea
     return x;
 }
 
+namespace {
+
+// Whether none of eight bytes is a tab or over 0x7F.
+bool PlainWord(const char* at) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHigh = 0x8080808080808080;
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    const std::uint64_t tabs = word ^ (kOnes * '\t'); // a zero byte where a tab was
+    return ((word | ((tabs - kOnes) & ~tabs)) & kHigh) == 0;
+}
+
+} // namespace
+
 // The width of the plain ASCII from byte `i` of `line` on, up to byte `end` at
-// most, leaving `i` after it; a tab or a byte over 0x7F ends it. Four sums side
-// by side, not one long chain of additions.
+// most, leaving `i` after it; a tab or a byte over 0x7F ends it. Advances are
+// whole 64ths of a pixel, so they are summed as integers, eight bytes a step.
 qreal TextBox::AsciiRunWidth(std::string_view line, std::size_t& i, std::size_t end) const {
-    const auto plain = [&](std::size_t at) {
-        const auto byte = static_cast<unsigned char>(line[at]);
-        return byte < 0x80 && byte != '\t';
-    };
-    std::array<qreal, 4> sums{};
-    for (; i + 4 <= end && plain(i) && plain(i + 1) && plain(i + 2) && plain(i + 3); i += 4)
+    const auto units = [&](std::size_t at) { return asciiUnits_[static_cast<unsigned char>(line[at])]; };
+    std::array<std::uint64_t, 4> sums{};
+    for (; i + 8 <= end && PlainWord(line.data() + i); i += 8)
         for (std::size_t k = 0; k < 4; ++k)
-            sums[k] += asciiAdvance_[static_cast<unsigned char>(line[i + k])];
-    for (; i < end && plain(i); ++i)
-        sums[0] += asciiAdvance_[static_cast<unsigned char>(line[i])];
-    return (sums[0] + sums[1]) + (sums[2] + sums[3]);
+            sums[k] += units(i + k) + units(i + k + 4);
+    for (; i < end && static_cast<unsigned char>(line[i]) < 0x80 && line[i] != '\t'; ++i)
+        sums[0] += units(i);
+    return static_cast<qreal>((sums[0] + sums[1]) + (sums[2] + sums[3])) / kUnitsPerPixel;
 }
 
 // The place in `line` nearest to `x` (from the line's start).
@@ -460,8 +473,10 @@ void TextBox::Measure() {
     const QFontMetricsF metrics(font());
     lineHeight_ = std::max(1, qCeil(metrics.height()));
     ascent_ = qCeil(metrics.ascent());
-    for (char32_t code = 0; code < asciiAdvance_.size(); ++code)
-        asciiAdvance_[code] = metrics.horizontalAdvance(QChar(code));
+    for (char32_t code = 0; code < asciiAdvance_.size(); ++code) {
+        asciiUnits_[code] = static_cast<std::uint32_t>(qRound(metrics.horizontalAdvance(QChar(code)) * kUnitsPerPixel));
+        asciiAdvance_[code] = asciiUnits_[code] / kUnitsPerPixel;
+    }
     otherAdvance_.clear();
     ++edits_;
     MeasureLater();

@@ -122,7 +122,10 @@ private:
 
     int lineHeight_ = 0;
     int ascent_ = 0;
-    mutable std::array<qreal, 128> asciiAdvance_{};
+    // Fonts give advances in 64ths of a pixel.
+    static constexpr qreal kUnitsPerPixel = 64;
+    std::array<std::uint32_t, 128> asciiUnits_{};
+    std::array<qreal, 128> asciiAdvance_{};
     mutable std::unordered_map<char32_t, qreal> otherAdvance_;
 
     QBasicTimer blink_;

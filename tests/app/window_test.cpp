@@ -274,6 +274,7 @@ private slots:
                  {"\u00e9\U0001F600|z", "<Left> <Left> <S-Right> <C-c> <End> <C-v>",
                   "\u00e9\U0001F600z\u00e9|"},
                  {"abcdef|\r\nx\r\nabcdefgh", "<Down> <Down> !", "abcdef\r\nx\r\nabcdef!|gh"},
+                 {"ab\tWWWWWW|\r\n\t\tx", "<Down> !", "ab\tWWWWWW\r\n\t\t!|x"}, // a tab among plain bytes
                  {"|", "ab <Enter> cd <C-z>", "ab\r\n|"},
                  {"|", "ab <Enter> cd <C-z> <C-z>", "ab|"}}) {
             const std::size_t bar = start.find('|');
