@@ -218,21 +218,20 @@ public:
         for (std::size_t i = 0; i < portable::TextFinder::kLongest; ++i)
             lanes_[i] = _mm_set1_epi8(needle[std::min(i, size_ - 1)]);
         needle.copy(needle_.data(), size_);
+        std::memcpy(&word_, needle_.data(), sizeof word_);
+        mask_ = size_ == sizeof mask_ ? ~0U : (1U << (8 * size_)) - 1;
+        word_ &= mask_;
     }
 
     std::size_t Find(std::string_view text, std::size_t from) const {
-        // One loop per needle size, so that each is unrolled: the scans that find
-        // nothing over a whole text run at the speed of the loads.
-        switch (size_) {
-        case 1:
-            return FindSized<1>(text, from);
-        case 2:
-            return FindSized<2>(text, from);
-        case 3:
-            return FindSized<3>(text, from);
-        default:
-            return FindSized<4>(text, from);
+        // Dense markers are right where we look: one compare, no call.
+        if (from + sizeof word_ <= text.size()) {
+            std::uint32_t word;
+            std::memcpy(&word, text.data() + from, sizeof word);
+            if ((word & mask_) == word_)
+                return from;
         }
+        return FindOnward(text, from);
     }
 
     std::size_t CountOf(std::string_view text) const {
@@ -249,6 +248,21 @@ public:
     }
 
 private:
+    std::size_t FindOnward(std::string_view text, std::size_t from) const {
+        // One loop per needle size, so that each is unrolled: the scans that find
+        // nothing over a whole text run at the speed of the loads.
+        switch (size_) {
+        case 1:
+            return FindSized<1>(text, from);
+        case 2:
+            return FindSized<2>(text, from);
+        case 3:
+            return FindSized<3>(text, from);
+        default:
+            return FindSized<4>(text, from);
+        }
+    }
+
     // 0xFF at each of the sixteen positions from `at` where the needle starts.
     template <std::size_t kSize> __m128i Matches(const char* at) const {
         __m128i matches = _mm_cmpeq_epi8(Load(at), lanes_[0]);
@@ -294,6 +308,8 @@ private:
 
     __m128i lanes_[portable::TextFinder::kLongest];
     std::array<char, portable::TextFinder::kLongest> needle_{};
+    std::uint32_t word_ = 0; // the needle's bytes as they load, and which of them count
+    std::uint32_t mask_ = 0;
     portable::TextFinder tail_; // the last positions, too few for a block
     std::size_t size_;
 };

@@ -373,6 +373,20 @@ Plan PlanCode(std::string_view lines, std::size_t lineBreaks, const TargetRecord
     return plan;
 }
 
+// Each spliced block makes the text longer by this: its markers give way to two quotes and two joiners.
+std::size_t SpliceGrowth(const BlockMarkers& m) {
+    const std::size_t added = 2 + 2 * m.joiner.size();
+    const std::size_t removed = m.opening.size() + m.closing.size();
+    return added > removed ? added - removed : 0;
+}
+
+// The most the splice can add to code written from `lines`: only a closing marker
+// can end a block. (Dropped spaces may form a few more; the splice then finds
+// less room than it needs, which costs it a copy, not a fault.)
+std::size_t SpliceRoom(std::string_view lines, const BlockMarkers& markers) {
+    return scan::TextFinder(markers.closing).CountOf(lines) * SpliceGrowth(markers) + kSlack;
+}
+
 } // namespace
 
 Code WriteCode(std::string lines, std::size_t lineBreaks, const TargetRecord& target, const Statement& statement,
@@ -380,7 +394,11 @@ Code WriteCode(std::string lines, std::size_t lineBreaks, const TargetRecord& ta
     Plan plan = PlanCode(lines, lineBreaks, target, statement, escaping);
     const std::size_t size = lines.size();
     const std::size_t gap = plan.bound - size + kSlack;
-    OpenGap(lines, 0, gap);
+    // The splice that follows grows the code by its blocks: room for them now, when
+    // the text has to move anyway, spares the splice a second move.
+    const bool splicing = escaping == Escaping::Default && target.blocks != nullptr;
+    const std::size_t spare = splicing && size + gap > lines.capacity() ? SpliceRoom(lines, *target.blocks) : 0;
+    OpenGap(lines, 0, gap, spare);
     char* const begin = lines.data();
     Code code{std::move(lines), plan.head.size(), 0};
     char* out = WriteStatements(begin + gap, size, plan.escapes, statement, Put(begin, plan.head));
@@ -481,8 +499,10 @@ public:
             const std::size_t opening =
                 searching_ ? opening_.Find(body_.substr(0, segmentEnd), read_) : kNone;
             const std::size_t copyEnd = opening == kNone ? segmentEnd : opening;
-            std::memmove(out_, body_.data() + read_, copyEnd - read_);
-            out_ += copyEnd - read_;
+            if (copyEnd != read_) { // dense blocks have no text between them
+                std::memmove(out_, body_.data() + read_, copyEnd - read_);
+                out_ += copyEnd - read_;
+            }
             read_ = copyEnd;
             if (opening != kNone) {
                 read_ += markers_.opening.size();
@@ -556,13 +576,6 @@ private:
     std::size_t takenEnd_ = 0;      // end of the last taken closing
     bool searching_ = true;         // false once an opening has no closing after it
 };
-
-// Each spliced block makes the text longer by this: its markers give way to two quotes and two joiners.
-std::size_t SpliceGrowth(const BlockMarkers& m) {
-    const std::size_t added = 2 + 2 * m.joiner.size();
-    const std::size_t removed = m.opening.size() + m.closing.size();
-    return added > removed ? added - removed : 0;
-}
 
 } // namespace
 
