@@ -217,13 +217,14 @@ public:
     explicit TextFinder(std::string_view needle) : tail_(needle), size_(needle.size()) {
         for (std::size_t i = 0; i < portable::TextFinder::kLongest; ++i)
             lanes_[i] = _mm_set1_epi8(needle[std::min(i, size_ - 1)]);
-        needle.copy(needle_.data(), size_);
-        std::memcpy(&word_, needle_.data(), sizeof word_);
+        std::array<char, sizeof word_> bytes{};
+        needle.copy(bytes.data(), size_);
+        std::memcpy(&word_, bytes.data(), sizeof word_);
         mask_ = size_ == sizeof mask_ ? ~0U : (1U << (8 * size_)) - 1;
         word_ &= mask_;
     }
 
-    std::size_t Find(std::string_view text, std::size_t from) const {
+    [[gnu::always_inline]] std::size_t Find(std::string_view text, std::size_t from) const {
         // Dense markers are right where we look: one compare, no call.
         if (from + sizeof word_ <= text.size()) {
             std::uint32_t word;
@@ -248,7 +249,7 @@ public:
     }
 
 private:
-    std::size_t FindOnward(std::string_view text, std::size_t from) const {
+    [[gnu::always_inline]] std::size_t FindOnward(std::string_view text, std::size_t from) const {
         // One loop per needle size, so that each is unrolled: the scans that find
         // nothing over a whole text run at the speed of the loads.
         switch (size_) {
@@ -285,10 +286,9 @@ private:
         return count + tail_.CountOf(text.substr(at));
     }
 
-    template <std::size_t kSize> std::size_t FindSized(std::string_view text, std::size_t from) const {
+    template <std::size_t kSize>
+    [[gnu::always_inline]] std::size_t FindSized(std::string_view text, std::size_t from) const {
         const char* const data = text.data();
-        if (from + kSize <= text.size() && HoldsAt<kSize>(data + from)) // dense texts: right where we look
-            return from;
         for (; from + kBlock + kSize - 1 <= text.size(); from += kBlock) {
             const __m128i matches = Matches<kSize>(data + from);
             if (const auto hits = static_cast<unsigned>(_mm_movemask_epi8(matches)); hits != 0)
@@ -297,17 +297,9 @@ private:
         return tail_.Find(text, from);
     }
 
-    template <std::size_t kSize> bool HoldsAt(const char* at) const {
-        for (std::size_t i = 0; i < kSize; ++i)
-            if (at[i] != needle_[i])
-                return false;
-        return true;
-    }
-
     static __m128i Load(const char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
 
     __m128i lanes_[portable::TextFinder::kLongest];
-    std::array<char, portable::TextFinder::kLongest> needle_{};
     std::uint32_t word_ = 0; // the needle's bytes as they load, and which of them count
     std::uint32_t mask_ = 0;
     portable::TextFinder tail_; // the last positions, too few for a block

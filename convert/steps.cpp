@@ -499,10 +499,7 @@ public:
             const std::size_t opening =
                 searching_ ? opening_.Find(body_.substr(0, segmentEnd), read_) : kNone;
             const std::size_t copyEnd = opening == kNone ? segmentEnd : opening;
-            if (copyEnd != read_) { // dense blocks have no text between them
-                std::memmove(out_, body_.data() + read_, copyEnd - read_);
-                out_ += copyEnd - read_;
-            }
+            out_ = MoveDown(out_, body_.data() + read_, copyEnd - read_);
             read_ = copyEnd;
             if (opening != kNone) {
                 read_ += markers_.opening.size();
