@@ -1,11 +1,12 @@
 #pragma once
 
-// The code is written into the buffer of the text it is made from. The text is
-// first moved up, leaving a gap before it as large as the code can grow beyond
-// it; then the code is written from the gap's start while the text is read
-// ahead of it. No piece of code is shorter than the bytes it stands for beyond
-// what the gap allows, so the writing never reaches a byte still to be read,
-// and a big text costs no second buffer.
+// The code is written into the buffer of the text it is made from, so that a
+// big text costs no second buffer. The text first moves up by as much as the
+// code can grow beyond it, and a little more; then the code is written from the
+// start while the text is read ahead of it. The growth is counted as the most
+// that each byte's escape can add, never less than nothing, so at every point
+// the code written is longer than the text read by at most the gap, and the
+// writing stays behind the reading.
 
 #include <cstddef>
 #include <cstdint>
