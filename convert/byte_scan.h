@@ -13,12 +13,20 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #define QUILLVANE_HAS_SSE2 1
+#if defined(__GNUC__)
+// Not in the x86-64 baseline: the functions that use it are compiled for it alone
+// and called where the processor has it.
+#include <immintrin.h>
+#define QUILLVANE_HAS_AVX2 1
+#define QUILLVANE_AVX2 __attribute__((target("avx2")))
+#endif
 #endif
 
 namespace quillvane::scan {
@@ -54,6 +62,10 @@ private:
     std::size_t size_ = 0;
     std::array<bool, 256> members_{};
 };
+
+// The weights of bytes: byte i of a set weighs weights[i] (at most 255), every
+// other byte nothing.
+using Weights = std::array<std::uint8_t, ByteSet::kCapacity>;
 
 // The passes take their stops a block of this many bytes at a time.
 inline constexpr std::size_t kWide = 64;
@@ -123,12 +135,33 @@ private:
     std::string_view needle_;
 };
 
+// The sum of the weights of the bytes of `text`.
+inline std::size_t WeightOf(std::string_view text, const ByteSet& bytes, const Weights& weights) {
+    std::array<std::uint8_t, 256> table{};
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        table[static_cast<unsigned char>(bytes[i])] = weights[i];
+    std::size_t total = 0;
+    for (const char c : text)
+        total += table[static_cast<unsigned char>(c)];
+    return total;
+}
+
 } // namespace portable
 
 #if defined(QUILLVANE_HAS_SSE2)
 namespace sse2 {
 
 inline constexpr std::size_t kBlock = 16;
+
+inline __m128i Load(const char* at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+}
+
+// The sum of the sums that SAD gives in each half.
+inline std::size_t Total(__m128i sums) {
+    return static_cast<std::size_t>(_mm_cvtsi128_si64(sums)) +
+           static_cast<std::size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+}
 
 template <typename Word> void Move(char* out, const char* in) {
     Word word;
@@ -306,8 +339,148 @@ private:
     std::size_t size_;
 };
 
+inline std::size_t WeightOf(std::string_view text, const ByteSet& bytes, const Weights& weights) {
+    __m128i lanes[ByteSet::kCapacity], weighs[ByteSet::kCapacity];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        lanes[i] = _mm_set1_epi8(bytes[i]);
+        weighs[i] = _mm_set1_epi8(static_cast<char>(weights[i]));
+    }
+    __m128i sums = _mm_setzero_si128();
+    std::size_t at = 0;
+    for (; at + kBlock <= text.size(); at += kBlock) {
+        const __m128i block = Load(text.data() + at);
+        __m128i weight = _mm_setzero_si128();
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            weight = _mm_or_si128(weight, _mm_and_si128(_mm_cmpeq_epi8(block, lanes[i]), weighs[i]));
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(weight, _mm_setzero_si128()));
+    }
+    return Total(sums) + portable::WeightOf(text.substr(at), bytes, weights);
+}
+
 } // namespace sse2
-using Finder = sse2::Finder;
+#endif
+
+#if defined(QUILLVANE_HAS_AVX2)
+namespace avx2 {
+
+inline constexpr std::size_t kBlock = 32;
+
+inline bool Available() {
+    return __builtin_cpu_supports("avx2");
+}
+
+// Gives each byte of a set a bit of its own, and finds the set's bytes in a block
+// by two table look-ups, one by each half of the byte: a byte is in the set when
+// the entries for its two halves share a bit, the bit of that byte.
+class Nibbles {
+public:
+    explicit Nibbles(const ByteSet& set) {
+        for (std::size_t i = 0; i < set.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(set[i]);
+            low_[byte & 15] = static_cast<char>(low_[byte & 15] | 1 << i);
+            high_[byte >> 4] = static_cast<char>(high_[byte >> 4] | 1 << i);
+        }
+    }
+
+    // Per byte of the block, the bit of the set's byte it is, or 0.
+    QUILLVANE_AVX2 __m256i Classes(__m256i block) const {
+        return _mm256_and_si256(_mm256_shuffle_epi8(Table(low_), LowHalves(block)),
+                                _mm256_shuffle_epi8(Table(high_), LowHalves(_mm256_srli_epi16(block, 4))));
+    }
+
+    // The low four bits of each byte, which the look-up takes as the index.
+    QUILLVANE_AVX2 static __m256i LowHalves(__m256i block) { return _mm256_and_si256(block, _mm256_set1_epi8(15)); }
+
+    // Both halves of a 32-byte block look up in the same sixteen entries.
+    QUILLVANE_AVX2 static __m256i Table(const std::array<char, 16>& table) {
+        return _mm256_broadcastsi128_si256(sse2::Load(table.data()));
+    }
+
+private:
+    std::array<char, 16> low_{};
+    std::array<char, 16> high_{};
+};
+
+QUILLVANE_AVX2 inline __m256i Load(const char* at) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+}
+
+// The stops of the kWide bytes at `at`, as sse2::Finder gives them.
+QUILLVANE_AVX2 inline std::uint64_t StopsAt(const Nibbles& set, const char* at) {
+    std::uint64_t stops = 0;
+    for (std::size_t i = 0; i < kWide; i += kBlock) {
+        const __m256i misses = _mm256_cmpeq_epi8(set.Classes(Load(at + i)), _mm256_setzero_si256());
+        stops |= static_cast<std::uint64_t>(~static_cast<std::uint32_t>(_mm256_movemask_epi8(misses))) << i;
+    }
+    return stops;
+}
+
+// Eight compares cost more than two look-ups: sets of five to eight bytes.
+class Finder {
+public:
+    explicit Finder(const ByteSet& set) : tail_(set), set_(set) {}
+
+    std::uint64_t StopsIn(std::string_view text, std::size_t block) const {
+        if (block + kWide > text.size())
+            return tail_.StopsIn(text, block);
+        return StopsAt(set_, text.data() + block);
+    }
+
+private:
+    portable::Finder tail_;
+    Nibbles set_;
+};
+
+// The weight of each byte by its class: one look-up for the bits of the first
+// four bytes of the set, one for those of the others.
+QUILLVANE_AVX2 inline std::size_t WeightOf(std::string_view text, const ByteSet& bytes, const Weights& weights) {
+    const Nibbles set(bytes);
+    std::array<char, 16> first{}, last{};
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        (i < 4 ? first : last)[1U << i % 4] = static_cast<char>(weights[i]);
+    const __m256i firstWeights = Nibbles::Table(first), lastWeights = Nibbles::Table(last);
+    __m256i sums = _mm256_setzero_si256();
+    std::size_t at = 0;
+    for (; at + kBlock <= text.size(); at += kBlock) {
+        const __m256i classes = set.Classes(Load(text.data() + at));
+        const __m256i weight =
+            _mm256_or_si256(_mm256_shuffle_epi8(firstWeights, Nibbles::LowHalves(classes)),
+                            _mm256_shuffle_epi8(lastWeights, Nibbles::LowHalves(_mm256_srli_epi16(classes, 4))));
+        sums = _mm256_add_epi64(sums, _mm256_sad_epu8(weight, _mm256_setzero_si256()));
+    }
+    const __m128i halves = _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
+    return sse2::Total(halves) + portable::WeightOf(text.substr(at), bytes, weights);
+}
+
+} // namespace avx2
+#endif
+
+#if defined(QUILLVANE_HAS_SSE2)
+// The fastest finder the processor has for the set.
+class Finder {
+public:
+    explicit Finder(const ByteSet& set) : compares_(set) {
+#if defined(QUILLVANE_HAS_AVX2)
+        if (set.size() > 4 && avx2::Available())
+            lookups_.emplace(set);
+#endif
+    }
+
+    std::uint64_t StopsIn(std::string_view text, std::size_t block) const {
+#if defined(QUILLVANE_HAS_AVX2)
+        if (lookups_)
+            return lookups_->StopsIn(text, block);
+#endif
+        return compares_.StopsIn(text, block);
+    }
+
+private:
+    sse2::Finder compares_;
+#if defined(QUILLVANE_HAS_AVX2)
+    std::optional<avx2::Finder> lookups_;
+#endif
+};
+
 using TextFinder = sse2::TextFinder;
 using sse2::MoveRun;
 #else
@@ -316,36 +489,17 @@ using TextFinder = portable::TextFinder;
 using portable::MoveRun;
 #endif
 
-// The sum over `text` of the weight of each byte: byte i of `bytes` weighs
-// weights[i] (at most 255), every other byte nothing. One pass, however many
-// weights there are.
-inline std::size_t WeightOf(std::string_view text, const ByteSet& bytes,
-                            const std::array<std::uint8_t, ByteSet::kCapacity>& weights) {
-    std::array<std::uint8_t, 256> table{};
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        table[static_cast<unsigned char>(bytes[i])] = weights[i];
-    std::size_t total = 0;
-    std::size_t at = 0;
-#if defined(QUILLVANE_HAS_SSE2)
-    __m128i lanes[ByteSet::kCapacity], weighs[ByteSet::kCapacity];
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        lanes[i] = _mm_set1_epi8(bytes[i]);
-        weighs[i] = _mm_set1_epi8(static_cast<char>(weights[i]));
-    }
-    __m128i sums = _mm_setzero_si128();
-    for (; at + 16 <= text.size(); at += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
-        __m128i weight = _mm_setzero_si128();
-        for (std::size_t i = 0; i < bytes.size(); ++i)
-            weight = _mm_or_si128(weight, _mm_and_si128(_mm_cmpeq_epi8(block, lanes[i]), weighs[i]));
-        sums = _mm_add_epi64(sums, _mm_sad_epu8(weight, _mm_setzero_si128()));
-    }
-    total = static_cast<std::size_t>(_mm_cvtsi128_si64(sums)) +
-            static_cast<std::size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+// The sum over `text` of the weight of each byte, in one pass however many weights there are.
+inline std::size_t WeightOf(std::string_view text, const ByteSet& bytes, const Weights& weights) {
+#if defined(QUILLVANE_HAS_AVX2)
+    if (bytes.size() > 4 && avx2::Available())
+        return avx2::WeightOf(text, bytes, weights);
 #endif
-    for (; at < text.size(); ++at)
-        total += table[static_cast<unsigned char>(text[at])];
-    return total;
+#if defined(QUILLVANE_HAS_SSE2)
+    return sse2::WeightOf(text, bytes, weights);
+#else
+    return portable::WeightOf(text, bytes, weights);
+#endif
 }
 
 } // namespace quillvane::scan

@@ -200,7 +200,7 @@ public:
     // line breaks become joints, which are counted apart.
     std::size_t GrowthIn(std::string_view text, std::size_t storedBreaks) const {
         scan::ByteSet growing{};
-        std::array<std::uint8_t, scan::ByteSet::kCapacity> weights{};
+        scan::Weights weights{};
         for (std::size_t i = 0; i < starts_.size(); ++i)
             if (GrowthOf(starts_[i]) != 0) {
                 weights[growing.size()] = static_cast<std::uint8_t>(GrowthOf(starts_[i]));

@@ -100,10 +100,32 @@ template <typename Finder> void CheckTextFinders() {
     }
 }
 
+// Sets of one to eight bytes, NUL and high bytes among them, each weighing differently.
+template <typename WeightOf> void CheckWeights(WeightOf weightOf) {
+    const std::string_view all("\r\"\\\n\xE2<\0\xFF", 8);
+    for (std::size_t size = 1; size <= all.size(); ++size) {
+        const std::string_view members = all.substr(0, size);
+        ByteSet set{};
+        Weights weights{};
+        for (std::size_t i = 0; i < size; ++i) {
+            set.Add(members[i]);
+            weights[i] = static_cast<std::uint8_t>(255 - 31 * i);
+        }
+        for (const std::string& text : TextsWithHits(members)) {
+            std::size_t expected = 0;
+            for (const char c : text)
+                if (const std::size_t i = members.find(c); i != std::string_view::npos)
+                    expected += weights[i];
+            EXPECT_EQ(weightOf(text, set, weights), expected) << "set of " << size << " text " << text;
+        }
+    }
+}
+
 TEST(ByteScan, PortableFindersMatchTheStandardLibrary) {
     CheckByteFinders<portable::Finder>();
     CheckRuns(portable::MoveRun);
     CheckTextFinders<portable::TextFinder>();
+    CheckWeights(portable::WeightOf);
 }
 
 #if defined(QUILLVANE_HAS_SSE2)
@@ -111,6 +133,16 @@ TEST(ByteScan, Sse2FindersMatchTheStandardLibrary) {
     CheckByteFinders<sse2::Finder>();
     CheckRuns(sse2::MoveRun);
     CheckTextFinders<sse2::TextFinder>();
+    CheckWeights(sse2::WeightOf);
+}
+#endif
+
+#if defined(QUILLVANE_HAS_AVX2)
+TEST(ByteScan, Avx2FindersMatchTheStandardLibrary) {
+    if (!avx2::Available())
+        GTEST_SKIP() << "no AVX2";
+    CheckByteFinders<avx2::Finder>();
+    CheckWeights(avx2::WeightOf);
 }
 #endif
 
