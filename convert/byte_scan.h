@@ -3,8 +3,9 @@
 // The loops that every pass over a whole text spends its time in: finding the
 // bytes of a small set a block at a time, moving the runs between them, and
 // finding a short marker text. With SSE2 (every x86-64 processor has it) sixteen
-// positions are classified at once; the portable versions do the same one by
-// one, serve every other processor, and are what the tests hold the fast ones to.
+// positions are classified at once, and where the processor has AVX2 the larger
+// sets go 32 positions at a time; the portable versions do the same one by one,
+// serve every other processor, and are what the tests hold the fast ones to.
 
 #include <algorithm>
 #include <array>
@@ -21,8 +22,8 @@
 #include <emmintrin.h>
 #define QUILLVANE_HAS_SSE2 1
 #if defined(__GNUC__)
-// Not in the x86-64 baseline: the functions that use it are compiled for it alone
-// and called where the processor has it.
+// AVX2 is not in the x86-64 baseline: the functions that use it are compiled for
+// it alone and called only where the processor has it.
 #include <immintrin.h>
 #define QUILLVANE_HAS_AVX2 1
 #define QUILLVANE_AVX2 __attribute__((target("avx2")))
@@ -389,7 +390,9 @@ public:
     }
 
     // The low four bits of each byte, which the look-up takes as the index.
-    QUILLVANE_AVX2 static __m256i LowHalves(__m256i block) { return _mm256_and_si256(block, _mm256_set1_epi8(15)); }
+    QUILLVANE_AVX2 static __m256i LowHalves(__m256i block) {
+        return _mm256_and_si256(block, _mm256_set1_epi8(15));
+    }
 
     // Both halves of a 32-byte block look up in the same sixteen entries.
     QUILLVANE_AVX2 static __m256i Table(const std::array<char, 16>& table) {
@@ -433,7 +436,8 @@ private:
 
 // The weight of each byte by its class: one look-up for the bits of the first
 // four bytes of the set, one for those of the others.
-QUILLVANE_AVX2 inline std::size_t WeightOf(std::string_view text, const ByteSet& bytes, const Weights& weights) {
+QUILLVANE_AVX2 inline std::size_t WeightOf(std::string_view text, const ByteSet& bytes,
+                                           const Weights& weights) {
     const Nibbles set(bytes);
     std::array<char, 16> first{}, last{};
     for (std::size_t i = 0; i < bytes.size(); ++i)
@@ -443,9 +447,9 @@ QUILLVANE_AVX2 inline std::size_t WeightOf(std::string_view text, const ByteSet&
     std::size_t at = 0;
     for (; at + kBlock <= text.size(); at += kBlock) {
         const __m256i classes = set.Classes(Load(text.data() + at));
-        const __m256i weight =
-            _mm256_or_si256(_mm256_shuffle_epi8(firstWeights, Nibbles::LowHalves(classes)),
-                            _mm256_shuffle_epi8(lastWeights, Nibbles::LowHalves(_mm256_srli_epi16(classes, 4))));
+        const __m256i weight = _mm256_or_si256(
+            _mm256_shuffle_epi8(firstWeights, Nibbles::LowHalves(classes)),
+            _mm256_shuffle_epi8(lastWeights, Nibbles::LowHalves(_mm256_srli_epi16(classes, 4))));
         sums = _mm256_add_epi64(sums, _mm256_sad_epu8(weight, _mm256_setzero_si256()));
     }
     const __m128i halves = _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
