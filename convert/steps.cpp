@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -324,6 +325,7 @@ char* WriteLines(char* text, std::size_t size, EscapeWriter& escapes, const Stat
                 continue; // inside what the stop before it took, or left to the run
             out = scan::MoveRun(text, size, read, stop, out);
             read = WriteStop(lines, stop, end, escapes, statement, out);
+            assert(out + kSlack <= text + read && "the code caught up with the text: its growth was undercounted");
             if (read >= end)
                 break; // dense escapes, or a block, took the rest
         }
@@ -505,6 +507,7 @@ public:
                 read_ += markers_.opening.size();
                 OpenBlock(out_);
             }
+            assert(out_ + kSlack <= body_.data() + read_ && "the splice caught up with the body");
         }
         return out_;
     }
