@@ -50,9 +50,8 @@ inline char* MoveDown(char* out, const char* from, std::size_t size) {
     return out + size;
 }
 
-// Moves text[at, end) up by `gap` bytes, the buffer growing by as much. When it
-// has to move to a larger buffer, that one has `spare` bytes more room.
-inline void OpenGap(std::string& text, std::size_t at, std::size_t gap, std::size_t spare = 0) {
+// Moves text[at, end) up by `gap` bytes, the buffer growing by as much.
+inline void OpenGap(std::string& text, std::size_t at, std::size_t gap) {
     const std::size_t size = text.size();
     if (size + gap <= text.capacity()) {
         text.resize(size + gap);
@@ -61,7 +60,7 @@ inline void OpenGap(std::string& text, std::size_t at, std::size_t gap, std::siz
     }
     // A buffer of just the size needed, the text copied once, straight to its place.
     std::string grown;
-    grown.reserve(size + gap + spare);
+    grown.reserve(size + gap);
     grown.append(text, 0, at).append(gap, '\0').append(text, at);
     text.swap(grown);
 }

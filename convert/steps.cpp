@@ -382,11 +382,12 @@ std::size_t SpliceGrowth(const BlockMarkers& m) {
     return added > removed ? added - removed : 0;
 }
 
-// The most the splice can add to code written from `lines`: only a closing marker
-// can end a block. (Dropped spaces may form a few more; the splice then finds
-// less room than it needs, which costs it a copy, not a fault.)
+// What the splice will most likely add to code written from `lines`: only a
+// closing marker can end a block. (Dropped spaces may form a few more; the
+// splice then finds less room than it needs, which costs it a move, not a fault.)
 std::size_t SpliceRoom(std::string_view lines, const BlockMarkers& markers) {
-    return scan::TextFinder(markers.closing).CountOf(lines) * SpliceGrowth(markers) + kSlack;
+    const std::size_t closings = scan::TextFinder(markers.closing).CountOf(lines);
+    return closings == 0 ? 0 : closings * SpliceGrowth(markers) + kSlack;
 }
 
 } // namespace
@@ -394,16 +395,17 @@ std::size_t SpliceRoom(std::string_view lines, const BlockMarkers& markers) {
 Code WriteCode(std::string lines, std::size_t lineBreaks, const TargetRecord& target, const Statement& statement,
                Escaping escaping) {
     Plan plan = PlanCode(lines, lineBreaks, target, statement, escaping);
+    // The splice that follows grows the code by its blocks: written that far in, the
+    // code leaves it room to grow into without moving.
+    const std::size_t lead = escaping == Escaping::Default && target.blocks != nullptr
+                                 ? SpliceRoom(lines, *target.blocks)
+                                 : 0;
     const std::size_t size = lines.size();
-    const std::size_t gap = plan.bound - size + kSlack;
-    // The splice that follows grows the code by its blocks: room for them now, when
-    // the text has to move anyway, spares the splice a second move.
-    const bool splicing = escaping == Escaping::Default && target.blocks != nullptr;
-    const std::size_t spare = splicing && size + gap > lines.capacity() ? SpliceRoom(lines, *target.blocks) : 0;
-    OpenGap(lines, 0, gap, spare);
+    const std::size_t gap = lead + plan.bound - size + kSlack;
+    OpenGap(lines, 0, gap);
     char* const begin = lines.data();
-    Code code{std::move(lines), plan.head.size(), 0};
-    char* out = WriteStatements(begin + gap, size, plan.escapes, statement, Put(begin, plan.head));
+    Code code{std::move(lines), lead, lead + plan.head.size(), 0};
+    char* out = WriteStatements(begin + gap, size, plan.escapes, statement, Put(begin + lead, plan.head));
     code.bodyEnd = static_cast<std::size_t>(out - begin);
     code.text.resize(static_cast<std::size_t>(Put(out, plan.tail) - begin));
     return code;
@@ -588,19 +590,23 @@ std::string SpliceEmbeddedBlocks(Code code, const BlockMarkers& markers) {
     // be counted too, which could only give more room than needed.
     const std::size_t closings =
         first == kNone ? 0 : scan::TextFinder(markers.closing).CountOf(body.substr(first + markers.opening.size()));
-    if (closings == 0)
+    if (closings == 0 && code.lead == 0)
         return std::move(code.text);
-    const std::size_t start = code.bodyBegin + first;
-    const std::size_t gap = closings * SpliceGrowth(markers) + kSlack;
-    OpenGap(code.text, start, gap);
+    const std::size_t start = closings == 0 ? code.bodyEnd : code.bodyBegin + first;
+    // The blocks grow into the lead; when spaces dropped above formed more closings
+    // than it was left for, the body moves up for them.
+    const std::size_t gap = closings == 0 ? 0 : closings * SpliceGrowth(markers) + kSlack;
+    const std::size_t extra = gap > code.lead ? gap - code.lead : 0;
+    if (extra != 0)
+        OpenGap(code.text, start, extra);
     char* const data = code.text.data();
-    const std::size_t bodyEnd = code.bodyEnd + gap;
-    char* out = BlockSplicer(std::string_view(data + start + gap, bodyEnd - start - gap), markers, data,
-                             data + start)
-                    .Run();
-    const std::size_t tail = code.text.size() - bodyEnd;
-    std::memmove(out, data + bodyEnd, tail);
-    code.text.resize(static_cast<std::size_t>(out + tail - data));
+    char* out = MoveDown(data, data + code.lead, start - code.lead); // the code up to the first block
+    const std::size_t bodyEnd = code.bodyEnd + extra;
+    if (closings != 0)
+        out = BlockSplicer(std::string_view(data + start + extra, bodyEnd - start - extra), markers, data, out)
+                  .Run();
+    out = MoveDown(out, data + bodyEnd, code.text.size() - bodyEnd);
+    code.text.resize(static_cast<std::size_t>(out - data));
     return std::move(code.text);
 }
 

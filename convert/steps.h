@@ -10,9 +10,11 @@
 
 namespace quillvane {
 
-// Generated code, and where in it the body stands between its delimiters.
+// Generated code, and where in it the body stands between its delimiters. The
+// code starts `lead` bytes into the text, room left for the splice to grow into.
 struct Code {
     std::string text;
+    std::size_t lead = 0;
     std::size_t bodyBegin = 0;
     std::size_t bodyEnd = 0;
 };
@@ -30,7 +32,8 @@ enum class Escaping { Default, Exact };
 // EscapeQuotes (the record's literal escapes), JoinLines, FrameBody and
 // WrapInDelimiters, written in one pass into the lines' own buffer. In exact
 // mode the record's blocks are spliced here too, their content unescaped (see
-// exact_blocks.h), and SpliceEmbeddedBlocks is not needed.
+// exact_blocks.h), and SpliceEmbeddedBlocks is not needed; otherwise, for a
+// record with blocks, the code leaves the lead the splice will need.
 Code WriteCode(std::string lines, std::size_t lineBreaks, const TargetRecord& target, const Statement& statement,
                Escaping escaping);
 
