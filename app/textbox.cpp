@@ -474,7 +474,8 @@ void TextBox::Measure() {
     lineHeight_ = std::max(1, qCeil(metrics.height()));
     ascent_ = qCeil(metrics.ascent());
     for (char32_t code = 0; code < asciiAdvance_.size(); ++code) {
-        asciiUnits_[code] = static_cast<std::uint32_t>(qRound(metrics.horizontalAdvance(QChar(code)) * kUnitsPerPixel));
+        asciiUnits_[code] =
+            static_cast<std::uint32_t>(qRound(metrics.horizontalAdvance(QChar(code)) * kUnitsPerPixel));
         asciiAdvance_[code] = asciiUnits_[code] / kUnitsPerPixel;
     }
     otherAdvance_.clear();

@@ -13,8 +13,9 @@ std::string ConvertForTarget(Target target, std::string text, std::string_view k
     const Statement statement = StatementFor(record, keyword, singleStatement);
     Code code = WriteCode(std::move(text), lineBreaks, record, statement,
                           exact ? Escaping::Exact : Escaping::Default);
-    std::string result = record.blocks == nullptr || exact ? std::move(code.text)
-                                                           : SpliceEmbeddedBlocks(std::move(code), *record.blocks);
+    std::string result = record.blocks == nullptr || exact
+                             ? std::move(code.text)
+                             : SpliceEmbeddedBlocks(std::move(code), *record.blocks);
     // The code is written where the text was: when it came out much shorter, such as
     // a text of empty lines, the caller should not hold on to the room.
     if (result.capacity() > 2 * result.size() + 4096)

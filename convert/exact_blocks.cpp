@@ -66,8 +66,7 @@ char* ExactBlockSplicer::WriteOperand(std::string_view content, char* out) const
         return out;
     out = Put(out, operandStart_);
     // The content may be read from the buffer being written, a little ahead.
-    std::memmove(out, content.data(), content.size());
-    return Put(out + content.size(), operandEnd_);
+    return Put(MoveDown(out, content.data(), content.size()), operandEnd_);
 }
 
 } // namespace quillvane

@@ -1,8 +1,8 @@
 #include "convert/steps.h"
 
 #include "convert/byte_scan.h"
-#include "convert/in_place.h"
 #include "convert/exact_blocks.h"
+#include "convert/in_place.h"
 
 #include <algorithm>
 #include <array>
@@ -325,7 +325,8 @@ char* WriteLines(char* text, std::size_t size, EscapeWriter& escapes, const Stat
                 continue; // inside what the stop before it took, or left to the run
             out = scan::MoveRun(text, size, read, stop, out);
             read = WriteStop(lines, stop, end, escapes, statement, out);
-            assert(out + kSlack <= text + read && "the code caught up with the text: its growth was undercounted");
+            assert(out + kSlack <= text + read &&
+                   "the code caught up with the text: its growth was undercounted");
             if (read >= end)
                 break; // dense escapes, or a block, took the rest
         }
@@ -392,14 +393,13 @@ std::size_t SpliceRoom(std::string_view lines, const BlockMarkers& markers) {
 
 } // namespace
 
-Code WriteCode(std::string lines, std::size_t lineBreaks, const TargetRecord& target, const Statement& statement,
-               Escaping escaping) {
+Code WriteCode(std::string lines, std::size_t lineBreaks, const TargetRecord& target,
+               const Statement& statement, Escaping escaping) {
     Plan plan = PlanCode(lines, lineBreaks, target, statement, escaping);
     // The splice that follows grows the code by its blocks: written that far in, the
     // code leaves it room to grow into without moving.
-    const std::size_t lead = escaping == Escaping::Default && target.blocks != nullptr
-                                 ? SpliceRoom(lines, *target.blocks)
-                                 : 0;
+    const std::size_t lead =
+        escaping == Escaping::Default && target.blocks != nullptr ? SpliceRoom(lines, *target.blocks) : 0;
     const std::size_t size = lines.size();
     const std::size_t gap = lead + plan.bound - size + kSlack;
     OpenGap(lines, 0, gap);
@@ -589,7 +589,9 @@ std::string SpliceEmbeddedBlocks(Code code, const BlockMarkers& markers) {
     // Only a closing after the first opening can end a block. Overlapping ones would
     // be counted too, which could only give more room than needed.
     const std::size_t closings =
-        first == kNone ? 0 : scan::TextFinder(markers.closing).CountOf(body.substr(first + markers.opening.size()));
+        first == kNone
+            ? 0
+            : scan::TextFinder(markers.closing).CountOf(body.substr(first + markers.opening.size()));
     if (closings == 0 && code.lead == 0)
         return std::move(code.text);
     const std::size_t start = closings == 0 ? code.bodyEnd : code.bodyBegin + first;
@@ -603,8 +605,9 @@ std::string SpliceEmbeddedBlocks(Code code, const BlockMarkers& markers) {
     char* out = MoveDown(data, data + code.lead, start - code.lead); // the code up to the first block
     const std::size_t bodyEnd = code.bodyEnd + extra;
     if (closings != 0)
-        out = BlockSplicer(std::string_view(data + start + extra, bodyEnd - start - extra), markers, data, out)
-                  .Run();
+        out =
+            BlockSplicer(std::string_view(data + start + extra, bodyEnd - start - extra), markers, data, out)
+                .Run();
     out = MoveDown(out, data + bodyEnd, code.text.size() - bodyEnd);
     code.text.resize(static_cast<std::size_t>(out - data));
     return std::move(code.text);

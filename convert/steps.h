@@ -34,8 +34,8 @@ enum class Escaping { Default, Exact };
 // mode the record's blocks are spliced here too, their content unescaped (see
 // exact_blocks.h), and SpliceEmbeddedBlocks is not needed; otherwise, for a
 // record with blocks, the code leaves the lead the splice will need.
-Code WriteCode(std::string lines, std::size_t lineBreaks, const TargetRecord& target, const Statement& statement,
-               Escaping escaping);
+Code WriteCode(std::string lines, std::size_t lineBreaks, const TargetRecord& target,
+               const Statement& statement, Escaping escaping);
 
 // Turns the expression blocks inside the body's string literals into operands of
 // the printed string: each block with content becomes Q joiner content joiner Q, a
