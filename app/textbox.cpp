@@ -367,8 +367,8 @@ TextPos TextBox::LineAbove(int lines) const {
 // ---------------------------------------------------------------- measuring
 
 qreal TextBox::Advance(char32_t code) const {
-    if (code < asciiAdvance_.size())
-        return asciiAdvance_[code];
+    if (code < asciiUnits_.size())
+        return asciiUnits_[code] / kUnitsPerPixel;
     const auto known = otherAdvance_.find(code);
     if (known != otherAdvance_.end())
         return known->second;
@@ -412,8 +412,8 @@ qreal TextBox::Walk(std::string_view line, std::size_t& i, std::size_t end, qrea
     for (; i < end;) {
         std::size_t next = i + 1;
         const auto byte = static_cast<unsigned char>(line[i]);
-        const qreal after =
-            byte < 0x80 && byte != '\t' ? x + asciiAdvance_[byte] : StepX(x, Decode(line, next = i));
+        const qreal after = byte < 0x80 && byte != '\t' ? x + asciiUnits_[byte] / kUnitsPerPixel
+                                                        : StepX(x, Decode(line, next = i));
         if (after > limit)
             break;
         x = after;
@@ -473,11 +473,9 @@ void TextBox::Measure() {
     const QFontMetricsF metrics(font());
     lineHeight_ = std::max(1, qCeil(metrics.height()));
     ascent_ = qCeil(metrics.ascent());
-    for (char32_t code = 0; code < asciiAdvance_.size(); ++code) {
+    for (char32_t code = 0; code < asciiUnits_.size(); ++code)
         asciiUnits_[code] =
             static_cast<std::uint32_t>(qRound(metrics.horizontalAdvance(QChar(code)) * kUnitsPerPixel));
-        asciiAdvance_[code] = asciiUnits_[code] / kUnitsPerPixel;
-    }
     otherAdvance_.clear();
     ++edits_;
     MeasureLater();

@@ -125,7 +125,6 @@ private:
     // Fonts give advances in 64ths of a pixel.
     static constexpr qreal kUnitsPerPixel = 64;
     std::array<std::uint32_t, 128> asciiUnits_{};
-    std::array<qreal, 128> asciiAdvance_{};
     mutable std::unordered_map<char32_t, qreal> otherAdvance_;
 
     QBasicTimer blink_;

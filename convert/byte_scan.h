@@ -73,9 +73,9 @@ inline constexpr std::size_t kWide = 64;
 
 namespace portable {
 
-// Moves data[from, to) down to `out`, at or before data + from, in a buffer of
-// `size` bytes; returns the end.
-inline char* MoveRun(char* data, std::size_t, std::size_t from, std::size_t to, char* out) {
+// Moves data[from, to) down to `out`, at or before data + from in the same
+// buffer, of which `size` bytes from `data` on may be read; returns the end.
+inline char* MoveRun(const char* data, std::size_t, std::size_t from, std::size_t to, char* out) {
     std::memmove(out, data + from, to - from);
     return out + (to - from);
 }
@@ -174,7 +174,7 @@ template <typename Word> void Move(char* out, const char* in) {
 // is stored, so that moving down in place is safe and nothing past the run is
 // written. When the run moves down by 15 bytes or more, whatever the last block
 // writes past it lands on bytes already moved, so it may be whole as well.
-inline char* MoveRun(char* data, std::size_t size, std::size_t from, std::size_t to, char* out) {
+inline char* MoveRun(const char* data, std::size_t size, std::size_t from, std::size_t to, char* out) {
     if (from == to || out == data + from)
         return out + (to - from);
     if (out + kBlock - 1 <= data + from && to + kBlock - 1 <= size) {

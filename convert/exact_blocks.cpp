@@ -66,7 +66,7 @@ char* ExactBlockSplicer::WriteOperand(std::string_view content, char* out) const
         return out;
     out = Put(out, operandStart_);
     // The content may be read from the buffer being written, a little ahead.
-    return Put(MoveDown(out, content.data(), content.size()), operandEnd_);
+    return Put(scan::MoveRun(content.data(), content.size(), 0, content.size(), out), operandEnd_);
 }
 
 } // namespace quillvane

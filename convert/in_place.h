@@ -9,7 +9,6 @@
 // writing stays behind the reading.
 
 #include <cstddef>
-#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -23,31 +22,6 @@ inline constexpr std::size_t kSlack = 16;
 inline char* Put(char* out, std::string_view piece) {
     std::memcpy(out, piece.data(), piece.size());
     return out + piece.size();
-}
-
-// Moves `size` bytes from `from` down to `out`, which stands before them or
-// over them; returns the end. The short runs between dense markers go without a
-// call: both ends are loaded before either is stored, so an overlap is safe.
-inline char* MoveDown(char* out, const char* from, std::size_t size) {
-    const auto ends = [&]<typename Word>(Word) {
-        Word head;
-        Word tail;
-        std::memcpy(&head, from, sizeof head);
-        std::memcpy(&tail, from + size - sizeof tail, sizeof tail);
-        std::memcpy(out, &head, sizeof head);
-        std::memcpy(out + size - sizeof tail, &tail, sizeof tail);
-    };
-    if (size > 16)
-        std::memmove(out, from, size);
-    else if (size >= 8)
-        ends(std::uint64_t{});
-    else if (size >= 4)
-        ends(std::uint32_t{});
-    else if (size >= 2)
-        ends(std::uint16_t{});
-    else if (size == 1)
-        *out = *from;
-    return out + size;
 }
 
 // Moves text[at, end) up by `gap` bytes, the buffer growing by as much.

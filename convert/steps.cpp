@@ -503,7 +503,7 @@ public:
             const std::size_t opening =
                 searching_ ? opening_.Find(body_.substr(0, segmentEnd), read_) : kNone;
             const std::size_t copyEnd = opening == kNone ? segmentEnd : opening;
-            out_ = MoveDown(out_, body_.data() + read_, copyEnd - read_);
+            out_ = scan::MoveRun(body_.data(), body_.size(), read_, copyEnd, out_);
             read_ = copyEnd;
             if (opening != kNone) {
                 read_ += markers_.opening.size();
@@ -602,13 +602,13 @@ std::string SpliceEmbeddedBlocks(Code code, const BlockMarkers& markers) {
     if (extra != 0)
         OpenGap(code.text, start, extra);
     char* const data = code.text.data();
-    char* out = MoveDown(data, data + code.lead, start - code.lead); // the code up to the first block
+    // The code up to the first block, then the blocks, then what follows the body.
+    char* out = scan::MoveRun(data, code.text.size(), code.lead, start, data);
     const std::size_t bodyEnd = code.bodyEnd + extra;
+    const std::string_view blocks(data + start + extra, bodyEnd - start - extra);
     if (closings != 0)
-        out =
-            BlockSplicer(std::string_view(data + start + extra, bodyEnd - start - extra), markers, data, out)
-                .Run();
-    out = MoveDown(out, data + bodyEnd, code.text.size() - bodyEnd);
+        out = BlockSplicer(blocks, markers, data, out).Run();
+    out = scan::MoveRun(data, code.text.size(), bodyEnd, code.text.size(), out);
     code.text.resize(static_cast<std::size_t>(out - data));
     return std::move(code.text);
 }
