@@ -8,8 +8,10 @@
 // the code written is longer than the text read by at most the gap, and the
 // writing stays behind the reading.
 
+#include <array>
 #include <cstddef>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -38,5 +40,37 @@ inline void OpenGap(std::string& text, std::size_t at, std::size_t gap) {
     grown.append(text, 0, at).append(gap, '\0').append(text, at);
     text.swap(grown);
 }
+
+inline bool HoldsAt(std::string_view text, std::size_t at, std::string_view piece) {
+    if (text.size() - at < piece.size())
+        return false;
+    for (std::size_t i = 0; i < piece.size(); ++i)
+        if (text[at + i] != piece[i])
+            return false;
+    return true;
+}
+
+// A short text kept padded to a block, so that writing it is one fixed-size copy;
+// whatever it is written into has a block of slack at its end.
+class ShortPiece {
+public:
+    static constexpr std::size_t kPadded = kSlack;
+
+    ShortPiece() = default;
+    explicit ShortPiece(std::string_view text) : size_(text.size()) {
+        if (text.size() > kPadded)
+            throw std::length_error("ShortPiece: longer than a block");
+        text.copy(bytes_.data(), text.size());
+    }
+
+    char* WriteTo(char* out) const {
+        std::memcpy(out, bytes_.data(), kPadded);
+        return out + size_;
+    }
+
+private:
+    std::array<char, kPadded> bytes_{};
+    std::size_t size_ = 0;
+};
 
 } // namespace quillvane

@@ -37,6 +37,12 @@ enum class Escaping { Default, Exact };
 Code WriteCode(std::string lines, std::size_t lineBreaks, const TargetRecord& target,
                const Statement& statement, Escaping escaping);
 
+// How far in WriteCode should write the code made from `lines` so that the
+// splice can grow it in place: only a closing marker can end a block. Dropped
+// spaces may form a few more; the splice then finds less room than it needs,
+// which costs it a move, not a fault.
+std::size_t SpliceRoom(std::string_view lines, const BlockMarkers& markers);
+
 // Turns the expression blocks inside the body's string literals into operands of
 // the printed string: each block with content becomes Q joiner content joiner Q, a
 // blank one disappears. Gives exactly what splicing the first opening marker with
