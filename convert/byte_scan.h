@@ -27,6 +27,7 @@
 #include <immintrin.h>
 #define QUILLVANE_HAS_AVX2 1
 #define QUILLVANE_AVX2 __attribute__((target("avx2")))
+#define QUILLVANE_AVX512 __attribute__((target("avx2,bmi2,avx512f,avx512bw,avx512vl,avx512vbmi2")))
 #endif
 #endif
 
@@ -70,6 +71,27 @@ using Weights = std::array<std::uint8_t, ByteSet::kCapacity>;
 
 // The passes take their stops a block of this many bytes at a time.
 inline constexpr std::size_t kWide = 64;
+
+// What a pass writes in one go: the bytes up to the next of `stops`, escaping on
+// the way those whose escape needs nothing but themselves: each byte of
+// `prefixed` (at most four) is written after `prefix`, and `swapped` is written
+// as `swap`. Those bytes then need no stop of their own. The text may be read
+// from the buffer it is written into: all that is written lies below what has
+// been read as long as the writing never passes the reading, and, where bytes
+// are prefixed, stays sixteen bytes behind it.
+struct RunEscapes {
+    ByteSet stops{};
+    ByteSet prefixed{};
+    char prefix = 0;
+    char swapped = 0;
+    char swap = 0; // equal to `swapped`: nothing is swapped
+};
+
+// Where a run ended: at a stop, or at the end of the text; and the end of what was written.
+struct RunEnd {
+    std::size_t at;
+    char* out;
+};
 
 namespace portable {
 
@@ -146,6 +168,38 @@ inline std::size_t WeightOf(std::string_view text, const ByteSet& bytes, const W
         total += table[static_cast<unsigned char>(c)];
     return total;
 }
+
+class RunEscaper {
+public:
+    explicit RunEscaper(const RunEscapes& escapes) : prefix_(escapes.prefix) {
+        for (std::size_t byte = 0; byte < 256; ++byte)
+            as_[byte] = static_cast<char>(byte);
+        as_[static_cast<unsigned char>(escapes.swapped)] = escapes.swap;
+        for (std::size_t i = 0; i < escapes.prefixed.size(); ++i)
+            prefixed_[static_cast<unsigned char>(escapes.prefixed[i])] = 1;
+        for (std::size_t i = 0; i < escapes.stops.size(); ++i)
+            stops_[static_cast<unsigned char>(escapes.stops[i])] = true;
+    }
+
+    // Writes data[from, end) up to its first stop.
+    RunEnd Write(const char* data, std::size_t from, std::size_t end, char* out) const {
+        for (; from < end; ++from) {
+            const auto byte = static_cast<unsigned char>(data[from]);
+            if (stops_[byte])
+                break;
+            *out = prefix_; // written always, kept only before a marked byte: no branch on it
+            out += prefixed_[byte];
+            *out++ = as_[byte];
+        }
+        return {from, out};
+    }
+
+private:
+    char prefix_;
+    std::array<char, 256> as_{};
+    std::array<std::uint8_t, 256> prefixed_{};
+    std::array<bool, 256> stops_{};
+};
 
 } // namespace portable
 
@@ -456,7 +510,196 @@ QUILLVANE_AVX2 inline std::size_t WeightOf(std::string_view text, const ByteSet&
     return sse2::Total(halves) + portable::WeightOf(text.substr(at), bytes, weights);
 }
 
+// Per eight bytes and the set of them that get a prefix: for each of sixteen
+// output bytes, the byte it is, with the high bit set where a prefix goes.
+struct Spread {
+    std::array<std::array<std::uint8_t, 16>, 256> lanes{};
+
+    constexpr Spread() {
+        for (std::size_t marked = 0; marked < 256; ++marked) {
+            std::size_t out = 0;
+            for (std::uint8_t in = 0; in < 8; ++in) {
+                if (marked >> in & 1)
+                    lanes[marked][out++] = 0x80;
+                lanes[marked][out++] = in;
+            }
+            for (; out < 16; ++out) // past the end of what is kept
+                lanes[marked][out] = 0x80;
+        }
+    }
+};
+inline constexpr Spread kSpread{};
+
+// Sixteen bytes at a time: one look-up per half gives where each byte goes, and
+// one shuffle puts both halves with their prefixes in place.
+class RunEscaper {
+public:
+    explicit RunEscaper(const RunEscapes& escapes)
+        : tail_(escapes), stops_(escapes.stops), escapes_(escapes), swaps_(escapes.swap != escapes.swapped) {
+        if (escapes.prefixed.size() > 4)
+            throw std::length_error("RunEscaper: more than four prefixed bytes");
+    }
+
+    QUILLVANE_AVX2 RunEnd Write(const char* data, std::size_t from, std::size_t end, char* out) const {
+        const __m128i swapped = _mm_set1_epi8(escapes_.swapped), swap = _mm_set1_epi8(escapes_.swap);
+        for (; from + sse2::kBlock <= end; from += sse2::kBlock) {
+            __m128i block = sse2::Load(data + from);
+            if (Matches(block, stops_) != 0)
+                break; // the bytes up to the stop go one by one
+            const unsigned marked = Matches(block, escapes_.prefixed);
+            if (swaps_)
+                block = _mm_blendv_epi8(block, swap, _mm_cmpeq_epi8(block, swapped));
+            if (marked == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+                out += sse2::kBlock;
+                continue;
+            }
+            const unsigned low = marked & 0xFF, high = marked >> 8;
+            const __m256i lanes = _mm256_inserti128_si256(_mm256_castsi128_si256(Spread(low)),
+                                                          _mm_add_epi8(Spread(high), _mm_set1_epi8(8)), 1);
+            const __m256i spread =
+                _mm256_blendv_epi8(_mm256_shuffle_epi8(_mm256_broadcastsi128_si256(block), lanes),
+                                   _mm256_set1_epi8(escapes_.prefix), lanes);
+            // Each half's store reaches sixteen bytes past where its output starts:
+            // below the half's first byte, which the writing stays behind.
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(spread));
+            out += 8 + std::popcount(low);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_extracti128_si256(spread, 1));
+            out += 8 + std::popcount(high);
+        }
+        return tail_.Write(data, from, end, out);
+    }
+
+private:
+    // One bit per byte of the block that is in the set; unused members of a set
+    // repeat its last byte, so that eight compares are always right.
+    QUILLVANE_AVX2 static unsigned Matches(__m128i block, const ByteSet& set) {
+        if (set.size() == 0)
+            return 0;
+        __m128i hits = _mm_setzero_si128();
+        for (std::size_t i = 0; i < ByteSet::kCapacity; ++i)
+            hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(set[i])));
+        return static_cast<unsigned>(_mm_movemask_epi8(hits));
+    }
+
+    QUILLVANE_AVX2 static __m128i Spread(unsigned marked) {
+        return sse2::Load(reinterpret_cast<const char*>(kSpread.lanes[marked].data()));
+    }
+
+    portable::RunEscaper tail_;
+    ByteSet stops_;
+    RunEscapes escapes_;
+    bool swaps_;
+};
+
 } // namespace avx2
+#endif
+
+#if defined(QUILLVANE_HAS_AVX2)
+namespace avx512 {
+
+inline bool Available() {
+    return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
+           __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2");
+}
+
+// Sixty-four bytes at a time: copied as they are when none is marked, else each
+// half's marked bytes given their prefix by one expand, the bytes going where a
+// mask says and the prefix filling the places between. The stops and the marked
+// bytes are told apart by two look-ups, one by each half of the byte, as
+// avx2::Nibbles does. Nothing past the stop is read or written.
+class RunEscaper {
+public:
+    // Whether the stops and the marked bytes, together, fit the eight bits of a look-up.
+    static bool Fits(const RunEscapes& escapes) {
+        return escapes.stops.size() + escapes.prefixed.size() <= 8;
+    }
+
+    explicit RunEscaper(const RunEscapes& escapes) : escapes_(escapes) {
+        if (!Fits(escapes))
+            throw std::length_error("RunEscaper: more than eight bytes to tell apart");
+        std::size_t bit = 0;
+        for (std::size_t i = 0; i < escapes.stops.size(); ++i)
+            Add(escapes.stops[i], stopBits_, bit++);
+        for (std::size_t i = 0; i < escapes.prefixed.size(); ++i)
+            Add(escapes.prefixed[i], markBits_, bit++);
+    }
+
+    QUILLVANE_AVX512 RunEnd Write(const char* data, std::size_t from, std::size_t end, char* out) const {
+        // Kept in registers: what `out` writes could be anything to the compiler.
+        const __m512i low = Table(low_), high = Table(high_), halves = _mm512_set1_epi8(15);
+        const __m512i stopBits = _mm512_set1_epi8(static_cast<char>(stopBits_));
+        const __m512i markBits = _mm512_set1_epi8(static_cast<char>(markBits_));
+        const __m512i swapped = _mm512_set1_epi8(escapes_.swapped), swap = _mm512_set1_epi8(escapes_.swap);
+        const __m512i prefix = _mm512_set1_epi8(escapes_.prefix);
+        const bool swaps = escapes_.swap != escapes_.swapped;
+        for (; from < end; from += kWide) {
+            // Whole blocks go by plain loads and stores, which the processor overlaps better.
+            const bool whole = from + kWide <= end;
+            const std::uint64_t text = whole ? ~0ULL : _bzhi_u64(~0ULL, static_cast<unsigned>(end - from));
+            __m512i block =
+                whole ? _mm512_loadu_si512(data + from) : _mm512_maskz_loadu_epi8(text, data + from);
+            const __m512i classes = _mm512_and_si512(
+                _mm512_shuffle_epi8(low, _mm512_and_si512(block, halves)),
+                _mm512_shuffle_epi8(high, _mm512_and_si512(_mm512_srli_epi16(block, 4), halves)));
+            const std::uint64_t stops = _mm512_test_epi8_mask(classes, stopBits) & text;
+            const std::uint64_t run = stops == 0 ? text : (stops & -stops) - 1; // the bytes before the stop
+            const std::uint64_t marked = _mm512_test_epi8_mask(classes, markBits) & run;
+            if (swaps)
+                block = _mm512_mask_blend_epi8(_mm512_cmpeq_epi8_mask(block, swapped), block, swap);
+            const auto kept = static_cast<unsigned>(std::popcount(run));
+            if (marked == 0) {
+                if (run == ~0ULL)
+                    _mm512_storeu_si512(out, block);
+                else
+                    _mm512_mask_storeu_epi8(out, run, block);
+                out += kept;
+            } else {
+                const unsigned lowKept = std::min(kept, 32U);
+                out = Spread(_mm512_castsi512_si256(block), static_cast<std::uint32_t>(marked), lowKept,
+                             prefix, out);
+                out = Spread(_mm512_extracti64x4_epi64(block, 1), static_cast<std::uint32_t>(marked >> 32),
+                             kept - lowKept, prefix, out);
+            }
+            if (stops != 0)
+                return {from + kept, out};
+        }
+        return {end, out};
+    }
+
+private:
+    static constexpr std::uint64_t kOdd = 0xAAAAAAAAAAAAAAAAULL;
+
+    void Add(char byte, std::uint8_t& bits, std::size_t bit) {
+        const auto b = static_cast<unsigned char>(byte);
+        low_[b & 15] = static_cast<char>(low_[b & 15] | 1 << bit);
+        high_[b >> 4] = static_cast<char>(high_[b >> 4] | 1 << bit);
+        bits = static_cast<std::uint8_t>(bits | 1 << bit);
+    }
+
+    QUILLVANE_AVX512 static __m512i Table(const std::array<char, 16>& table) {
+        return _mm512_broadcast_i32x4(sse2::Load(table.data()));
+    }
+
+    // Two places per byte, the first kept only for a marked one: where the bytes go.
+    QUILLVANE_AVX512 static char* Spread(__m256i half, std::uint32_t marked, unsigned kept, __m512i prefix,
+                                         char* out) {
+        const std::uint64_t places = kOdd | _pdep_u64(marked, ~kOdd);
+        const __m512i spread =
+            _mm512_mask_expand_epi8(prefix, _pext_u64(kOdd, places), _mm512_castsi256_si512(half));
+        const unsigned written = kept + static_cast<unsigned>(std::popcount(marked));
+        _mm512_mask_storeu_epi8(out, _bzhi_u64(~0ULL, written), spread);
+        return out + written;
+    }
+
+    RunEscapes escapes_;
+    std::array<char, 16> low_{};
+    std::array<char, 16> high_{};
+    std::uint8_t stopBits_ = 0;
+    std::uint8_t markBits_ = 0;
+};
+
+} // namespace avx512
 #endif
 
 #if defined(QUILLVANE_HAS_SSE2)
@@ -492,6 +735,37 @@ using Finder = portable::Finder;
 using TextFinder = portable::TextFinder;
 using portable::MoveRun;
 #endif
+
+// The fastest run writer the processor has.
+class RunEscaper {
+public:
+    explicit RunEscaper(const RunEscapes& escapes) : bytes_(escapes) {
+#if defined(QUILLVANE_HAS_AVX2)
+        if (avx512::Available() && avx512::RunEscaper::Fits(escapes))
+            expands_.emplace(escapes);
+        else if (avx2::Available())
+            blocks_.emplace(escapes);
+#endif
+    }
+
+    // Writes data[from, end) from `out` on, up to its first stop.
+    RunEnd Write(const char* data, std::size_t from, std::size_t end, char* out) const {
+#if defined(QUILLVANE_HAS_AVX2)
+        if (expands_)
+            return expands_->Write(data, from, end, out);
+        if (blocks_)
+            return blocks_->Write(data, from, end, out);
+#endif
+        return bytes_.Write(data, from, end, out);
+    }
+
+private:
+    portable::RunEscaper bytes_;
+#if defined(QUILLVANE_HAS_AVX2)
+    std::optional<avx512::RunEscaper> expands_;
+    std::optional<avx2::RunEscaper> blocks_;
+#endif
+};
 
 // The sum over `text` of the weight of each byte, in one pass however many weights there are.
 inline std::size_t WeightOf(std::string_view text, const ByteSet& bytes, const Weights& weights) {

@@ -73,4 +73,24 @@ private:
     std::size_t size_ = 0;
 };
 
+// A text of any length kept padded to whole blocks, so that writing it is a fixed
+// number of fixed-size copies, the same every time; what it is written into has
+// a block of slack at its end.
+class Piece {
+public:
+    explicit Piece(std::string_view text) : bytes_(text), size_(text.size()) {
+        bytes_.resize((size_ / ShortPiece::kPadded + 1) * ShortPiece::kPadded);
+    }
+
+    char* WriteTo(char* out) const {
+        for (std::size_t at = 0; at < size_; at += ShortPiece::kPadded)
+            std::memcpy(out + at, bytes_.data() + at, ShortPiece::kPadded);
+        return out + size_;
+    }
+
+private:
+    std::string bytes_;
+    std::size_t size_;
+};
+
 } // namespace quillvane

@@ -62,6 +62,7 @@ struct LineCompactor {
         data[write++] = '\r';
         data[write++] = '\n';
         ++lineBreaks;
+        read = AfterTabs(read); // an indented line's tabs, which would be the next stop
     }
 
     // Past the tabs from `at`, where tabs are stripped.
@@ -126,7 +127,7 @@ public:
     static constexpr std::size_t kMostEscapes = 16;
 
     EscapeWriter(std::span<const LiteralEscape> escapes, const BlockMarkers* exactBlocks)
-        : escapes_(escapes), stops_(StopBytes(escapes, exactBlocks)) {
+        : escapes_(escapes), runs_(RunEscapesOf(escapes, exactBlocks)) {
         if (escapes.size() > replacements_.size())
             throw std::length_error("EscapeWriter: too many escapes");
         for (std::size_t i = 0; i < escapes.size(); ++i) {
@@ -148,8 +149,11 @@ public:
         FindLeads();
     }
 
-    // Where the body pass stops: at a CR and at every byte an escape or a block starts with.
-    const scan::Finder& stops() const { return stops_; }
+    // Writes text[from, end) up to the next stop: a CR, or a byte that an escape or
+    // a block starts with, but for those the run escapes itself.
+    scan::RunEnd Run(const char* text, std::size_t from, std::size_t end, char* out) const {
+        return runs_.Write(text, from, end, out);
+    }
 
     // Whether a stop at `at` writes nothing but its byte, which the run can take
     // instead: the byte starts only longer escapes, and the byte after it none of
@@ -201,13 +205,40 @@ public:
     }
 
 private:
-    static scan::ByteSet StopBytes(std::span<const LiteralEscape> escapes, const BlockMarkers* blocks) {
-        scan::ByteSet stops{'\r'};
+    // The escapes that the runs write on their own: each of one byte that starts
+    // no other escape and is neither a CR nor a block's first byte, and becomes
+    // either that byte after a prefix, the same for up to four of them, or one
+    // other byte.
+    static scan::RunEscapes RunEscapesOf(std::span<const LiteralEscape> escapes, const BlockMarkers* blocks) {
+        scan::RunEscapes runs;
+        for (const LiteralEscape& escape : escapes) {
+            const char byte = escape.text.front();
+            const auto starts = [byte](const LiteralEscape& e) { return e.text.front() == byte; };
+            if (escape.text.size() != 1 || byte == '\r' ||
+                (blocks != nullptr && byte == blocks->opening.front()) ||
+                std::count_if(escapes.begin(), escapes.end(), starts) != 1)
+                continue;
+            const std::string_view replacement = escape.replacement;
+            if (replacement.size() == 2 && replacement[1] == byte && runs.prefixed.size() < 4 &&
+                (runs.prefixed.size() == 0 || replacement[0] == runs.prefix)) {
+                runs.prefix = replacement[0];
+                runs.prefixed.Add(byte);
+            } else if (replacement.size() == 1 && runs.swap == runs.swapped) {
+                runs.swapped = byte;
+                runs.swap = replacement[0];
+            }
+        }
+        runs.stops.Add('\r');
         for (const LiteralEscape& escape : escapes)
-            stops.Add(escape.text.front());
+            if (!RunsEscape(runs, escape.text.front()))
+                runs.stops.Add(escape.text.front());
         if (blocks != nullptr)
-            stops.Add(blocks->opening.front());
-        return stops;
+            runs.stops.Add(blocks->opening.front());
+        return runs;
+    }
+
+    static bool RunsEscape(const scan::RunEscapes& runs, char byte) {
+        return runs.prefixed.Contains(byte) || (runs.swap != runs.swapped && byte == runs.swapped);
     }
 
     void Starts(char byte, std::size_t growth) {
@@ -247,7 +278,7 @@ private:
     }
 
     std::span<const LiteralEscape> escapes_;
-    scan::Finder stops_;
+    scan::RunEscaper runs_;
     std::array<ShortPiece, kMostEscapes> replacements_{};
     scan::ByteSet starts_{};
     std::array<std::uint16_t, 256> startingWith_{}; // per first byte, a bit for each escape it starts
@@ -261,49 +292,42 @@ private:
 
 // At a stop of the body pass: writes a joint, an escape or the byte itself, and
 // returns the position after what it used. Escapes of single bytes are written
-// on while the bytes after the stop have them, up to `blockEnd`.
-std::size_t WriteStop(std::string_view text, std::size_t at, std::size_t blockEnd, EscapeWriter& escapes,
-                      const Statement& statement, char*& out) {
+// on while the bytes after the stop have them.
+std::size_t WriteStop(std::string_view text, std::size_t at, EscapeWriter& escapes, const Piece& joint,
+                      char*& out) {
     if (const ShortPiece* replacement = escapes.SingleFor(text[at])) {
-        do // dense escapes go by table look-ups alone, up to the end of the block
+        do // dense escapes go by table look-ups alone
             out = replacement->WriteTo(out);
-        while (++at < blockEnd && (replacement = escapes.SingleFor(text[at])) != nullptr);
+        while (++at < text.size() && (replacement = escapes.SingleFor(text[at])) != nullptr);
         return at;
     }
     if (HoldsAt(text, at, kLineBreak)) {
-        out = Put(out, statement.joint);
+        out = joint.WriteTo(out);
         return at + kLineBreak.size();
     }
     return escapes.Write(text, at, out);
 }
 
-// EscapeQuotes and JoinLines: moves the runs between the stops down to `out`,
-// and at each stop writes what WriteStop does. The text is read from the buffer
-// that `out` writes into, a gap ahead of it (see in_place.h).
+// EscapeQuotes and JoinLines: writes the runs between the stops to `out`, and
+// at each stop what WriteStop does. The text is read from the buffer that `out`
+// writes into, a gap ahead of it (see in_place.h).
 char* WriteLines(char* text, std::size_t size, EscapeWriter& escapes, const Statement& statement, char* out) {
     const std::string_view lines(text, size);
-    std::size_t read = 0;
-    for (std::size_t block = 0; block < size; block += scan::kWide) {
-        const std::size_t end = std::min(block + scan::kWide, size);
-        if (read >= end)
-            continue; // taken by a stop before it
-        for (std::uint64_t hits = escapes.stops().StopsIn(lines, block); hits != 0; hits &= hits - 1) {
-            const std::size_t stop = block + static_cast<std::size_t>(std::countr_zero(hits));
-            if (stop < read || escapes.Passes(lines, stop))
-                continue; // inside what the stop before it took, or left to the run
-            out = scan::MoveRun(text, size, read, stop, out);
-            read = WriteStop(lines, stop, end, escapes, statement, out);
-            assert(out + kSlack <= text + read &&
-                   "the code caught up with the text: its growth was undercounted");
-            if (read >= end)
-                break; // dense escapes, or a block, took the rest
+    const Piece joint(statement.joint);
+    for (std::size_t read = 0;;) {
+        const scan::RunEnd run = escapes.Run(text, read, size, out);
+        out = run.out;
+        if (run.at == size)
+            return out;
+        if (escapes.Passes(lines, run.at)) { // left to the run
+            *out++ = text[run.at];
+            read = run.at + 1;
+            continue;
         }
-        if (read < end) {
-            out = scan::MoveRun(text, size, read, end, out);
-            read = end;
-        }
+        read = WriteStop(lines, run.at, escapes, joint, out);
+        assert(out + kSlack <= text + read &&
+               "the code caught up with the text: its growth was undercounted");
     }
-    return out;
 }
 
 // The statements: the opening, the lines and the closing, the final line break's

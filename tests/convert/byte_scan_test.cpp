@@ -1,6 +1,7 @@
 // The scanning kernel: the fast and the portable finders against the standard
 // library, on texts around every block edge with the hit at every offset; the run
-// copies against the bytes they must copy and the bytes they must leave alone.
+// copies and run writers against the bytes they must write and the bytes they
+// must leave alone.
 
 #include "convert/byte_scan.h"
 
@@ -121,11 +122,60 @@ template <typename WeightOf> void CheckWeights(WeightOf weightOf) {
     }
 }
 
+// What a run writer must give: the bytes up to the first stop, escaped one by one.
+std::string EscapedRun(std::string_view text, const RunEscapes& e, std::size_t& stop) {
+    std::string out;
+    for (stop = 0; stop < text.size() && !e.stops.Contains(text[stop]); ++stop) {
+        if (e.prefixed.Contains(text[stop]))
+            out += e.prefix;
+        out += e.swap != e.swapped && text[stop] == e.swapped ? e.swap : text[stop];
+    }
+    return out;
+}
+
+// The line pass's stops; a quote escaped by a backslash or swapped; four prefixed
+// bytes; a prefix that is itself a marked byte; NUL and high bytes as stops. Each
+// written in place, as closely behind the reading as its escapes allow.
+template <typename Writer> void CheckRunWriters() {
+    const auto escapes = [](ByteSet stops, ByteSet prefixed, char prefix, char swapped, char swap) {
+        return RunEscapes{stops, prefixed, prefix, swapped, swap};
+    };
+    const RunEscapes cases[] = {
+        escapes({'\r', '\t'}, {}, 0, 0, 0),
+        escapes({'\r'}, {'"'}, '\\', 0, 0),
+        escapes({'\r'}, {}, 0, '"', '\''),
+        escapes({'\r'}, {'\\', '"', '$', '@'}, '\\', 0, 0),
+        escapes({'\r', '\n', '%'}, {'"'}, '"', 0, 0),
+        escapes({'\0', '\xE2', '<'}, {'\xFF'}, '\\', '\x80', 'x'),
+    };
+    std::mt19937 rng(7);
+    for (const RunEscapes& e : cases) {
+        const Writer writer(e);
+        std::string alphabet = "xyz\r\t\"\\$@%<'";
+        alphabet += std::string("\0\xE2\xFF\x80", 4);
+        for (int round = 0; round < 3000; ++round) {
+            std::string text(rng() % 200, 'x');
+            for (char& c : text) // mostly filler, so that long runs happen too
+                c = rng() % 8 == 0 ? alphabet[rng() % alphabet.size()] : 'x';
+            std::size_t stop = 0;
+            const std::string expected = EscapedRun(text, e, stop);
+            const std::size_t gap = e.prefixed.size() == 0 ? 0 : 16 + expected.size() - stop;
+            std::string buffer = std::string(gap, '-') + text;
+            const RunEnd end = writer.Write(buffer.data() + gap, 0, text.size(), buffer.data());
+            ASSERT_EQ(end.at, stop) << text;
+            ASSERT_EQ(end.out, buffer.data() + expected.size()) << text;
+            EXPECT_EQ(buffer.substr(0, expected.size()), expected) << text;
+            EXPECT_EQ(buffer.substr(gap + stop), text.substr(stop)) << "past the stop: " << text;
+        }
+    }
+}
+
 TEST(ByteScan, PortableFindersMatchTheStandardLibrary) {
     CheckByteFinders<portable::Finder>();
     CheckRuns(portable::MoveRun);
     CheckTextFinders<portable::TextFinder>();
     CheckWeights(portable::WeightOf);
+    CheckRunWriters<portable::RunEscaper>();
 }
 
 #if defined(QUILLVANE_HAS_SSE2)
@@ -143,6 +193,13 @@ TEST(ByteScan, Avx2FindersMatchTheStandardLibrary) {
         GTEST_SKIP() << "no AVX2";
     CheckByteFinders<avx2::Finder>();
     CheckWeights(avx2::WeightOf);
+    CheckRunWriters<avx2::RunEscaper>();
+}
+
+TEST(ByteScan, Avx512RunWritersMatchTheBytesOneByOne) {
+    if (!avx512::Available())
+        GTEST_SKIP() << "no AVX-512";
+    CheckRunWriters<avx512::RunEscaper>();
 }
 #endif
 
