@@ -74,14 +74,16 @@ inline constexpr std::size_t kWide = 64;
 
 // What a pass writes in one go: the bytes up to the next of `stops`, escaping on
 // the way those whose escape needs nothing but themselves: each byte of
-// `prefixed` (at most four) is written after `prefix`, and `swapped` is written
-// as `swap`. Those bytes then need no stop of their own. The text may be read
+// `prefixed` (at most four) is written after `prefix`, `swapped` is written as
+// `swap`, and the bytes of `dropped` not at all. Those bytes then need no stop
+// of their own. The text may be read
 // from the buffer it is written into: all that is written lies below what has
 // been read as long as the writing never passes the reading, and, where bytes
 // are prefixed, stays sixteen bytes behind it.
 struct RunEscapes {
     ByteSet stops{};
     ByteSet prefixed{};
+    ByteSet dropped{};
     char prefix = 0;
     char swapped = 0;
     char swap = 0; // equal to `swapped`: nothing is swapped
@@ -179,6 +181,8 @@ public:
             prefixed_[static_cast<unsigned char>(escapes.prefixed[i])] = 1;
         for (std::size_t i = 0; i < escapes.stops.size(); ++i)
             stops_[static_cast<unsigned char>(escapes.stops[i])] = true;
+        for (std::size_t i = 0; i < escapes.dropped.size(); ++i)
+            kept_[static_cast<unsigned char>(escapes.dropped[i])] = 0;
     }
 
     // Writes data[from, end) up to its first stop.
@@ -189,7 +193,8 @@ public:
                 break;
             *out = prefix_; // written always, kept only before a marked byte: no branch on it
             out += prefixed_[byte];
-            *out++ = as_[byte];
+            *out = as_[byte];
+            out += kept_[byte];
         }
         return {from, out};
     }
@@ -198,7 +203,14 @@ private:
     char prefix_;
     std::array<char, 256> as_{};
     std::array<std::uint8_t, 256> prefixed_{};
+    std::array<std::uint8_t, 256> kept_ = Ones();
     std::array<bool, 256> stops_{};
+
+    static constexpr std::array<std::uint8_t, 256> Ones() {
+        std::array<std::uint8_t, 256> ones{};
+        ones.fill(1);
+        return ones;
+    }
 };
 
 } // namespace portable
@@ -544,8 +556,14 @@ public:
         const __m128i swapped = _mm_set1_epi8(escapes_.swapped), swap = _mm_set1_epi8(escapes_.swap);
         for (; from + sse2::kBlock <= end; from += sse2::kBlock) {
             __m128i block = sse2::Load(data + from);
-            if (Matches(block, stops_) != 0)
-                break; // the bytes up to the stop go one by one
+            if (Matches(block, stops_) != 0 || Matches(block, escapes_.dropped) != 0) {
+                // A block with a stop or a dropped byte goes one byte at a time.
+                const RunEnd part = tail_.Write(data, from, from + sse2::kBlock, out);
+                if (part.at < from + sse2::kBlock)
+                    return part;
+                out = part.out;
+                continue;
+            }
             const unsigned marked = Matches(block, escapes_.prefixed);
             if (swaps_)
                 block = _mm_blendv_epi8(block, swap, _mm_cmpeq_epi8(block, swapped));
@@ -623,6 +641,8 @@ public:
             Add(escapes.stops[i], stopBits_, bit++);
         for (std::size_t i = 0; i < escapes.prefixed.size(); ++i)
             Add(escapes.prefixed[i], markBits_, bit++);
+        for (std::size_t i = 0; i < escapes.dropped.size(); ++i)
+            Add(escapes.dropped[i], dropBits_, bit++);
     }
 
     QUILLVANE_AVX512 RunEnd Write(const char* data, std::size_t from, std::size_t end, char* out) const {
@@ -630,6 +650,7 @@ public:
         const __m512i low = Table(low_), high = Table(high_), halves = _mm512_set1_epi8(15);
         const __m512i stopBits = _mm512_set1_epi8(static_cast<char>(stopBits_));
         const __m512i markBits = _mm512_set1_epi8(static_cast<char>(markBits_));
+        const __m512i dropBits = _mm512_set1_epi8(static_cast<char>(dropBits_));
         const __m512i swapped = _mm512_set1_epi8(escapes_.swapped), swap = _mm512_set1_epi8(escapes_.swap);
         const __m512i prefix = _mm512_set1_epi8(escapes_.prefix);
         const bool swaps = escapes_.swap != escapes_.swapped;
@@ -644,15 +665,22 @@ public:
                 _mm512_shuffle_epi8(high, _mm512_and_si512(_mm512_srli_epi16(block, 4), halves)));
             const std::uint64_t stops = _mm512_test_epi8_mask(classes, stopBits) & text;
             const std::uint64_t run = stops == 0 ? text : (stops & -stops) - 1; // the bytes before the stop
-            const std::uint64_t marked = _mm512_test_epi8_mask(classes, markBits) & run;
+            std::uint64_t marked = _mm512_test_epi8_mask(classes, markBits) & run;
             if (swaps)
                 block = _mm512_mask_blend_epi8(_mm512_cmpeq_epi8_mask(block, swapped), block, swap);
-            const auto kept = static_cast<unsigned>(std::popcount(run));
+            std::uint64_t keep = run;
+            if (const std::uint64_t dropped = _mm512_test_epi8_mask(classes, dropBits) & run; dropped != 0) {
+                keep &= ~dropped; // the rest closed up
+                block = _mm512_maskz_compress_epi8(keep, block);
+                marked = _pext_u64(marked, keep);
+                keep = _bzhi_u64(~0ULL, static_cast<unsigned>(std::popcount(keep)));
+            }
+            const auto kept = static_cast<unsigned>(std::popcount(keep));
             if (marked == 0) {
-                if (run == ~0ULL)
+                if (keep == ~0ULL)
                     _mm512_storeu_si512(out, block);
                 else
-                    _mm512_mask_storeu_epi8(out, run, block);
+                    _mm512_mask_storeu_epi8(out, keep, block);
                 out += kept;
             } else {
                 const unsigned lowKept = std::min(kept, 32U);
@@ -662,7 +690,7 @@ public:
                              kept - lowKept, prefix, out);
             }
             if (stops != 0)
-                return {from + kept, out};
+                return {from + static_cast<std::size_t>(std::popcount(run)), out};
         }
         return {end, out};
     }
@@ -697,6 +725,7 @@ private:
     std::array<char, 16> high_{};
     std::uint8_t stopBits_ = 0;
     std::uint8_t markBits_ = 0;
+    std::uint8_t dropBits_ = 0;
 };
 
 } // namespace avx512

@@ -5,13 +5,12 @@
 
 namespace quillvane {
 
-// Every converter: its record's texts over the same three passes.
+// Every converter: its record's texts over the same passes.
 std::string ConvertForTarget(Target target, std::string text, std::string_view keyword, bool singleStatement,
                              bool preserveEmptyLines, bool preserveTabs, bool exact) {
     const TargetRecord& record = RecordOf(target);
-    const std::size_t lineBreaks = PrepareLines(text, preserveEmptyLines, preserveTabs);
     const Statement statement = StatementFor(record, keyword, singleStatement);
-    Code code = WriteCode(std::move(text), lineBreaks, record, statement,
+    Code code = WriteCode(std::move(text), LineRules{preserveEmptyLines, preserveTabs}, record, statement,
                           exact ? Escaping::Exact : Escaping::Default);
     std::string result = record.blocks == nullptr || exact
                              ? std::move(code.text)

@@ -27,6 +27,20 @@ bool EndsWithLineBreak(const char* begin, std::size_t size) {
 
 namespace {
 
+// Past the tabs from `at`, where tabs are stripped.
+std::size_t AfterTabs(std::string_view text, std::size_t at, bool preserveTabs) {
+    while (!preserveTabs && at < text.size() && text[at] == '\t')
+        ++at;
+    return at;
+}
+
+// Past the line break whose CR is at `cr`, or kNone: stripping the tabs after a
+// CR may bring it to its LF.
+std::size_t AfterLineBreak(std::string_view text, std::size_t cr, bool preserveTabs) {
+    const std::size_t lf = AfterTabs(text, cr + 1, preserveTabs);
+    return lf < text.size() && text[lf] == '\n' ? lf + 1 : kNone;
+}
+
 // The line pass's state: it reads ahead of where it writes, in one buffer.
 struct LineCompactor {
     char* data;
@@ -65,18 +79,12 @@ struct LineCompactor {
         read = AfterTabs(read); // an indented line's tabs, which would be the next stop
     }
 
-    // Past the tabs from `at`, where tabs are stripped.
     std::size_t AfterTabs(std::size_t at) const {
-        while (!preserveTabs && at < size && data[at] == '\t')
-            ++at;
-        return at;
+        return quillvane::AfterTabs({data, size}, at, preserveTabs);
     }
 
-    // Past the line break whose CR is at `cr`, or kNone: stripping the tabs after
-    // a CR may bring it to its LF.
     std::size_t AfterLineBreak(std::size_t cr) const {
-        const std::size_t lf = AfterTabs(cr + 1);
-        return lf < size && data[lf] == '\n' ? lf + 1 : kNone;
+        return quillvane::AfterLineBreak({data, size}, cr, preserveTabs);
     }
 
     void SkipEmptyLines() {
@@ -91,9 +99,9 @@ struct LineCompactor {
 
 } // namespace
 
-std::size_t PrepareLines(std::string& text, bool preserveEmptyLines, bool preserveTabs) {
-    const scan::Finder stops(preserveTabs ? scan::ByteSet{'\r'} : scan::ByteSet{'\r', '\t'});
-    LineCompactor lines{text.data(), text.size(), preserveEmptyLines, preserveTabs};
+std::size_t PrepareLines(std::string& text, LineRules rules) {
+    const scan::Finder stops(rules.preserveTabs ? scan::ByteSet{'\r'} : scan::ByteSet{'\r', '\t'});
+    LineCompactor lines{text.data(), text.size(), rules.preserveEmptyLines, rules.preserveTabs};
     for (std::size_t block = 0; block < text.size(); block += scan::kWide) {
         const std::size_t end = std::min(block + scan::kWide, text.size());
         if (lines.read >= end)
@@ -110,7 +118,7 @@ std::size_t PrepareLines(std::string& text, bool preserveEmptyLines, bool preser
         lines.MoveTo(std::max(lines.read, end));
     }
     // The final line break collapses with one that ends the text.
-    if (!preserveEmptyLines && EndsWithLineBreak(text.data(), lines.write)) {
+    if (!rules.preserveEmptyLines && EndsWithLineBreak(text.data(), lines.write)) {
         lines.write -= 2;
         --lines.lineBreaks;
     }
@@ -126,8 +134,8 @@ class EscapeWriter {
 public:
     static constexpr std::size_t kMostEscapes = 16;
 
-    EscapeWriter(std::span<const LiteralEscape> escapes, const BlockMarkers* exactBlocks)
-        : escapes_(escapes), runs_(RunEscapesOf(escapes, exactBlocks)) {
+    EscapeWriter(std::span<const LiteralEscape> escapes, const BlockMarkers* exactBlocks, bool stripTabs)
+        : escapes_(escapes), runs_(RunEscapesOf(escapes, exactBlocks, stripTabs)) {
         if (escapes.size() > replacements_.size())
             throw std::length_error("EscapeWriter: too many escapes");
         for (std::size_t i = 0; i < escapes.size(); ++i) {
@@ -169,18 +177,31 @@ public:
         return i < 0 ? nullptr : &replacements_[static_cast<std::size_t>(i)];
     }
 
-    // The most that the escapes make `text` longer. The CR LF of its `storedBreaks`
-    // line breaks become joints, which are counted apart.
-    std::size_t GrowthIn(std::string_view text, std::size_t storedBreaks) const {
+    // The most that the escapes make `text` longer, and `perCR` more for every CR.
+    // The CR LF of its `storedBreaks` line breaks become joints, which are counted apart.
+    std::size_t GrowthIn(std::string_view text, std::size_t storedBreaks, std::size_t perCR = 0) const {
         scan::ByteSet growing{};
         scan::Weights weights{};
+        const auto weigh = [&](char byte, std::size_t weight) {
+            growing.Add(byte); // first, as it refuses a ninth byte
+            weights[growing.size() - 1] = static_cast<std::uint8_t>(weight);
+        };
+        if (perCR != 0) // added to the CR's own growth, if it has one
+            weigh('\r', GrowthOf('\r') + perCR);
         for (std::size_t i = 0; i < starts_.size(); ++i)
-            if (GrowthOf(starts_[i]) != 0) {
-                weights[growing.size()] = static_cast<std::uint8_t>(GrowthOf(starts_[i]));
-                growing.Add(starts_[i]);
-            }
+            if (GrowthOf(starts_[i]) != 0 && !growing.Contains(starts_[i]))
+                weigh(starts_[i], GrowthOf(starts_[i]));
         const std::size_t total = growing.size() == 0 ? 0 : scan::WeightOf(text, growing, weights);
         return total - storedBreaks * (GrowthOf('\r') + GrowthOf('\n'));
+    }
+
+    // Whether the body pass can strip tabs and collapse empty lines itself: no escape
+    // or block spans more than one byte, which a stripped tab could split, and a
+    // CR's weight with its joint fits a byte.
+    bool TakesRawLines(std::size_t joint) const {
+        return !blocks_ && GrowthOf('\r') + joint <= 255 &&
+               std::all_of(escapes_.begin(), escapes_.end(),
+                           [](const LiteralEscape& e) { return e.text.size() == 1; });
     }
 
     // Writes the block or the escape that matches at `at`, or else the byte itself,
@@ -209,7 +230,8 @@ private:
     // no other escape and is neither a CR nor a block's first byte, and becomes
     // either that byte after a prefix, the same for up to four of them, or one
     // other byte.
-    static scan::RunEscapes RunEscapesOf(std::span<const LiteralEscape> escapes, const BlockMarkers* blocks) {
+    static scan::RunEscapes RunEscapesOf(std::span<const LiteralEscape> escapes, const BlockMarkers* blocks,
+                                         bool stripTabs) {
         scan::RunEscapes runs;
         for (const LiteralEscape& escape : escapes) {
             const char byte = escape.text.front();
@@ -229,6 +251,8 @@ private:
             }
         }
         runs.stops.Add('\r');
+        if (stripTabs)
+            runs.dropped.Add('\t');
         for (const LiteralEscape& escape : escapes)
             if (!RunsEscape(runs, escape.text.front()))
                 runs.stops.Add(escape.text.front());
@@ -290,53 +314,73 @@ private:
     std::optional<ExactBlockSplicer> blocks_;
 };
 
-// At a stop of the body pass: writes a joint, an escape or the byte itself, and
-// returns the position after what it used. Escapes of single bytes are written
-// on while the bytes after the stop have them.
-std::size_t WriteStop(std::string_view text, std::size_t at, EscapeWriter& escapes, const Piece& joint,
-                      char*& out) {
-    if (const ShortPiece* replacement = escapes.SingleFor(text[at])) {
-        do // dense escapes go by table look-ups alone
-            out = replacement->WriteTo(out);
-        while (++at < text.size() && (replacement = escapes.SingleFor(text[at])) != nullptr);
-        return at;
-    }
-    if (HoldsAt(text, at, kLineBreak)) {
-        out = joint.WriteTo(out);
-        return at + kLineBreak.size();
-    }
-    return escapes.Write(text, at, out);
-}
+// EscapeQuotes and JoinLines, and on the way StripTabs and CollapseEmptyLines
+// where the lines still need them (on lines that have been through PrepareLines
+// they change nothing). The text is read from the buffer the code is written
+// into, a gap ahead of it (see in_place.h).
+class BodyWriter {
+public:
+    BodyWriter(EscapeWriter& escapes, const Statement& statement, LineRules rules)
+        : escapes_(escapes), joint_(statement.joint), rules_(rules) {}
 
-// EscapeQuotes and JoinLines: writes the runs between the stops to `out`, and
-// at each stop what WriteStop does. The text is read from the buffer that `out`
-// writes into, a gap ahead of it (see in_place.h).
-char* WriteLines(char* text, std::size_t size, EscapeWriter& escapes, const Statement& statement, char* out) {
-    const std::string_view lines(text, size);
-    const Piece joint(statement.joint);
-    for (std::size_t read = 0;;) {
-        const scan::RunEnd run = escapes.Run(text, read, size, out);
-        out = run.out;
-        if (run.at == size)
-            return out;
-        if (escapes.Passes(lines, run.at)) { // left to the run
-            *out++ = text[run.at];
-            read = run.at + 1;
-            continue;
+    // Writes the runs between the stops, and at each stop what Stop does.
+    char* WriteLines(char* text, std::size_t size, char* out) {
+        const std::string_view lines(text, size);
+        for (std::size_t read = 0;;) {
+            const scan::RunEnd run = escapes_.Run(text, read, size, out);
+            out = run.out;
+            if (run.at == size)
+                return out;
+            read = Stop(lines, run.at, out);
+            assert(out + kSlack <= text + read &&
+                   "the code caught up with the text: its growth was undercounted");
         }
-        read = WriteStop(lines, run.at, escapes, joint, out);
-        assert(out + kSlack <= text + read &&
-               "the code caught up with the text: its growth was undercounted");
     }
-}
+
+    // The final line break, which collapses with one that ends the `size` bytes of lines.
+    char* WriteFinalLineBreak(std::size_t size, char* out) const {
+        return !rules_.preserveEmptyLines && lineStart_ == size ? out : joint_.WriteTo(out);
+    }
+
+private:
+    // At a stop (the runs drop stripped tabs themselves): writes a line break's
+    // joint, an escape or the byte itself, and returns the position after what it
+    // used. Escapes of single bytes are written on while the bytes after the stop
+    // have them.
+    std::size_t Stop(std::string_view text, std::size_t at, char*& out) {
+        if (escapes_.Passes(text, at)) { // left to the run
+            *out++ = text[at];
+            return at + 1;
+        }
+        if (const ShortPiece* replacement = escapes_.SingleFor(text[at])) {
+            do // dense escapes go by table look-ups alone
+                out = replacement->WriteTo(out);
+            while (++at < text.size() && (replacement = escapes_.SingleFor(text[at])) != nullptr);
+            return at;
+        }
+        if (text[at] == '\r')
+            if (const std::size_t after = AfterLineBreak(text, at, rules_.preserveTabs); after != kNone) {
+                if (rules_.preserveEmptyLines || at != lineStart_) // else the line it ends is empty
+                    out = joint_.WriteTo(out);
+                lineStart_ = AfterTabs(text, after, rules_.preserveTabs); // past an indented line's tabs
+                return lineStart_;
+            }
+        return escapes_.Write(text, at, out);
+    }
+
+    EscapeWriter& escapes_;
+    Piece joint_;
+    LineRules rules_;
+    std::size_t lineStart_ = kNone; // past the last line break and the tabs stripped after it
+};
 
 // The statements: the opening, the lines and the closing, the final line break's
 // joint cut as the frame needs.
-char* WriteStatements(char* lines, std::size_t size, EscapeWriter& escapes, const Statement& statement,
+char* WriteStatements(char* lines, std::size_t size, BodyWriter& body, const Statement& statement,
                       char* out) {
     out = Put(out, statement.opening);
-    out = WriteLines(lines, size, escapes, statement, out);
-    out = Put(out, statement.joint); // the final line break
+    out = body.WriteLines(lines, size, out);
+    out = body.WriteFinalLineBreak(size, out);
     return Put(out - statement.cut, statement.closing);
 }
 
@@ -348,43 +392,53 @@ std::string Tail(const TargetRecord& target) {
     return target.delimiters == nullptr ? "" : "\r\n\r\n" + std::string(target.delimiters->closing);
 }
 
-// The escapes of the body, and the most the code can come to.
-struct Plan {
-    EscapeWriter escapes;
-    std::string head;
-    std::string tail;
-    std::size_t bound;
-};
-
-Plan PlanCode(std::string_view lines, std::size_t lineBreaks, const TargetRecord& target,
-              const Statement& statement, Escaping escaping) {
-    const bool exact = escaping == Escaping::Exact;
-    Plan plan{EscapeWriter(exact ? target.exactEscapes : target.escapes, exact ? target.blocks : nullptr),
-              Head(target), Tail(target), 0};
+// The most the body's lines can come to once prepared: each stored line break
+// becomes a joint, and the final one is added.
+std::size_t PreparedBound(std::string_view lines, std::size_t lineBreaks, const EscapeWriter& escapes,
+                          const Statement& statement) {
     const std::size_t storedBreaks = lineBreaks - 1;
-    plan.bound = plan.head.size() + statement.opening.size() + lines.size() -
-                 kLineBreak.size() * storedBreaks + lineBreaks * statement.joint.size() +
-                 plan.escapes.GrowthIn(lines, storedBreaks) + statement.closing.size() + plan.tail.size();
-    return plan;
+    return lines.size() - kLineBreak.size() * storedBreaks + lineBreaks * statement.joint.size() +
+           escapes.GrowthIn(lines, storedBreaks);
+}
+
+// The most the body's lines can come to as they stand, every CR counted as a
+// joint; or 0 where they are better prepared first: where the count could be far
+// above what they come to, as for lines mostly empty, the buffer would be larger
+// than the code needs.
+std::size_t RawBound(std::string_view lines, const EscapeWriter& escapes, const Statement& statement) {
+    if (!escapes.TakesRawLines(statement.joint.size()))
+        return 0;
+    const std::size_t bound =
+        lines.size() + statement.joint.size() + escapes.GrowthIn(lines, 0, statement.joint.size());
+    return bound <= 2 * lines.size() + 4096 ? bound : 0;
 }
 
 } // namespace
 
-Code WriteCode(std::string lines, std::size_t lineBreaks, const TargetRecord& target,
-               const Statement& statement, Escaping escaping) {
-    Plan plan = PlanCode(lines, lineBreaks, target, statement, escaping);
+Code WriteCode(std::string text, LineRules rules, const TargetRecord& target, const Statement& statement,
+               Escaping escaping) {
+    const bool exact = escaping == Escaping::Exact;
+    EscapeWriter escapes(exact ? target.exactEscapes : target.escapes, exact ? target.blocks : nullptr,
+                         !rules.preserveTabs);
+    std::size_t body = RawBound(text, escapes, statement);
+    if (body == 0)
+        body = PreparedBound(text, PrepareLines(text, rules), escapes, statement);
+    const std::string head = Head(target), tail = Tail(target);
+    const std::size_t bound =
+        head.size() + statement.opening.size() + body + statement.closing.size() + tail.size();
     // The splice that follows grows the code by its blocks: written that far in, the
     // code leaves it room to grow into without moving.
     const std::size_t lead =
-        escaping == Escaping::Default && target.blocks != nullptr ? SpliceRoom(lines, *target.blocks) : 0;
-    const std::size_t size = lines.size();
-    const std::size_t gap = lead + plan.bound - size + kSlack;
-    OpenGap(lines, 0, gap);
-    char* const begin = lines.data();
-    Code code{std::move(lines), lead, lead + plan.head.size(), 0};
-    char* out = WriteStatements(begin + gap, size, plan.escapes, statement, Put(begin + lead, plan.head));
+        escaping == Escaping::Default && target.blocks != nullptr ? SpliceRoom(text, *target.blocks) : 0;
+    const std::size_t size = text.size();
+    const std::size_t gap = lead + bound - size + kSlack;
+    OpenGap(text, 0, gap);
+    char* const begin = text.data();
+    Code code{std::move(text), lead, lead + head.size(), 0};
+    BodyWriter writer(escapes, statement, rules);
+    char* out = WriteStatements(begin + gap, size, writer, statement, Put(begin + lead, head));
     code.bodyEnd = static_cast<std::size_t>(out - begin);
-    code.text.resize(static_cast<std::size_t>(Put(out, plan.tail) - begin));
+    code.text.resize(static_cast<std::size_t>(Put(out, tail) - begin));
     return code;
 }
 

@@ -19,23 +19,31 @@ struct Code {
     std::size_t bodyEnd = 0;
 };
 
-// AppendLineBreak, StripTabs (unless tabs are preserved) and CollapseEmptyLines
-// (unless empty lines are preserved), in place. The final line break is left for
-// the body pass to add, since appending could move the whole text. Returns how many
-// line breaks the lines hold, the final one included.
-std::size_t PrepareLines(std::string& text, bool preserveEmptyLines, bool preserveTabs);
+// What becomes of the text's lines: AppendLineBreak always, StripTabs and
+// CollapseEmptyLines unless preserved.
+struct LineRules {
+    bool preserveEmptyLines;
+    bool preserveTabs;
+};
+
+// AppendLineBreak, StripTabs and CollapseEmptyLines, in place. The final line
+// break is left for the body pass to add, since appending could move the whole
+// text. Returns how many line breaks the lines hold, the final one included.
+std::size_t PrepareLines(std::string& text, LineRules rules);
 
 // Which of the record's escapes the body gets: the window's, or those that make
 // the code print the text exactly.
 enum class Escaping { Default, Exact };
 
-// EscapeQuotes (the record's literal escapes), JoinLines, FrameBody and
-// WrapInDelimiters, written in one pass into the lines' own buffer. In exact
-// mode the record's blocks are spliced here too, their content unescaped (see
-// exact_blocks.h), and SpliceEmbeddedBlocks is not needed; otherwise, for a
-// record with blocks, the code leaves the lead the splice will need.
-Code WriteCode(std::string lines, std::size_t lineBreaks, const TargetRecord& target,
-               const Statement& statement, Escaping escaping);
+// The lines' rules, then EscapeQuotes (the record's literal escapes), JoinLines,
+// FrameBody and WrapInDelimiters, written in one pass into the text's own buffer.
+// Where no escape spans more than one byte, the rules are applied in that same
+// pass; otherwise PrepareLines comes first. In exact mode the record's blocks are
+// spliced here too, their content unescaped (see exact_blocks.h), and
+// SpliceEmbeddedBlocks is not needed; otherwise, for a record with blocks, the
+// code leaves the lead the splice will need.
+Code WriteCode(std::string text, LineRules rules, const TargetRecord& target, const Statement& statement,
+               Escaping escaping);
 
 // How far in WriteCode should write the code made from `lines` so that the
 // splice can grow it in place: only a closing marker can end a block. Dropped

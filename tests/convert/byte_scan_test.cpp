@@ -126,6 +126,8 @@ template <typename WeightOf> void CheckWeights(WeightOf weightOf) {
 std::string EscapedRun(std::string_view text, const RunEscapes& e, std::size_t& stop) {
     std::string out;
     for (stop = 0; stop < text.size() && !e.stops.Contains(text[stop]); ++stop) {
+        if (e.dropped.Contains(text[stop]))
+            continue;
         if (e.prefixed.Contains(text[stop]))
             out += e.prefix;
         out += e.swap != e.swapped && text[stop] == e.swapped ? e.swap : text[stop];
@@ -133,20 +135,23 @@ std::string EscapedRun(std::string_view text, const RunEscapes& e, std::size_t& 
     return out;
 }
 
-// The line pass's stops; a quote escaped by a backslash or swapped; four prefixed
-// bytes; a prefix that is itself a marked byte; NUL and high bytes as stops. Each
-// written in place, as closely behind the reading as its escapes allow.
+// The line pass's stops; a quote escaped by a backslash or swapped, tabs dropped
+// or not; four prefixed bytes; a prefix that is itself a marked byte; NUL and high
+// bytes as stops. Each written in place, as closely behind the reading as its
+// escapes allow.
 template <typename Writer> void CheckRunWriters() {
-    const auto escapes = [](ByteSet stops, ByteSet prefixed, char prefix, char swapped, char swap) {
-        return RunEscapes{stops, prefixed, prefix, swapped, swap};
+    const auto escapes = [](ByteSet stops, ByteSet prefixed, ByteSet dropped, char prefix, char swapped,
+                            char swap) {
+        return RunEscapes{stops, prefixed, dropped, prefix, swapped, swap};
     };
     const RunEscapes cases[] = {
-        escapes({'\r', '\t'}, {}, 0, 0, 0),
-        escapes({'\r'}, {'"'}, '\\', 0, 0),
-        escapes({'\r'}, {}, 0, '"', '\''),
-        escapes({'\r'}, {'\\', '"', '$', '@'}, '\\', 0, 0),
-        escapes({'\r', '\n', '%'}, {'"'}, '"', 0, 0),
-        escapes({'\0', '\xE2', '<'}, {'\xFF'}, '\\', '\x80', 'x'),
+        escapes({'\r', '\t'}, {}, {}, 0, 0, 0),
+        escapes({'\r'}, {'"'}, {}, '\\', 0, 0),
+        escapes({'\r'}, {'"'}, {'\t'}, '\\', 0, 0),
+        escapes({'\r'}, {}, {'\t'}, 0, '"', '\''),
+        escapes({'\r'}, {'\\', '"', '$', '@'}, {'\t'}, '\\', 0, 0),
+        escapes({'\r', '\n', '%'}, {'"'}, {}, '"', 0, 0),
+        escapes({'\0', '\xE2', '<'}, {'\xFF'}, {}, '\\', '\x80', 'x'),
     };
     std::mt19937 rng(7);
     for (const RunEscapes& e : cases) {
