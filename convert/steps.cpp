@@ -135,7 +135,7 @@ public:
     static constexpr std::size_t kMostEscapes = 16;
 
     EscapeWriter(std::span<const LiteralEscape> escapes, const BlockMarkers* exactBlocks, bool stripTabs)
-        : escapes_(escapes), runs_(RunEscapesOf(escapes, exactBlocks, stripTabs)) {
+        : escapes_(escapes), runs_(RunEscapesOf(escapes, exactBlocks, stripTabs)), stripTabs_(stripTabs) {
         if (escapes.size() > replacements_.size())
             throw std::length_error("EscapeWriter: too many escapes");
         for (std::size_t i = 0; i < escapes.size(); ++i) {
@@ -195,14 +195,10 @@ public:
         return total - storedBreaks * (GrowthOf('\r') + GrowthOf('\n'));
     }
 
-    // Whether the body pass can strip tabs and collapse empty lines itself: no escape
-    // or block spans more than one byte, which a stripped tab could split, and a
-    // CR's weight with its joint fits a byte.
-    bool TakesRawLines(std::size_t joint) const {
-        return !blocks_ && GrowthOf('\r') + joint <= 255 &&
-               std::all_of(escapes_.begin(), escapes_.end(),
-                           [](const LiteralEscape& e) { return e.text.size() == 1; });
-    }
+    // Whether the body pass can strip tabs and collapse empty lines itself: there
+    // are no blocks, whose content would hold them, and a CR's weight with its joint
+    // fits a byte. (The escapes are matched across stripped tabs.)
+    bool TakesRawLines(std::size_t joint) const { return !blocks_ && GrowthOf('\r') + joint <= 255; }
 
     // Writes the block or the escape that matches at `at`, or else the byte itself,
     // and returns the position after what it used.
@@ -216,9 +212,9 @@ public:
         for (unsigned candidates = first & (alone_ | SecondAfter(text, at)); candidates != 0;
              candidates &= candidates - 1) {
             const auto i = static_cast<std::size_t>(std::countr_zero(candidates));
-            if (HoldsAt(text, at, escapes_[i].text)) {
+            if (const std::size_t end = MatchAt(text, at, escapes_[i].text); end != kNone) {
                 out = replacements_[i].WriteTo(out);
-                return at + escapes_[i].text.size();
+                return end;
             }
         }
         *out++ = text[at];
@@ -272,9 +268,22 @@ private:
     }
     std::size_t GrowthOf(char byte) const { return growthOf_[static_cast<unsigned char>(byte)]; }
 
-    // The longer escapes whose second byte follows `at`.
+    // The longer escapes whose second byte follows `at`, past any stripped tabs.
     unsigned SecondAfter(std::string_view text, std::size_t at) const {
-        return at + 1 < text.size() ? withSecond_[static_cast<unsigned char>(text[at + 1])] : 0;
+        const std::size_t next = AfterTabs(text, at + 1, !stripTabs_);
+        return next < text.size() ? withSecond_[static_cast<unsigned char>(text[next])] : 0;
+    }
+
+    // Where `piece` ends when the text holds it at `at`, with stripped tabs between
+    // its bytes, as the lines hold it once prepared; kNone when it does not.
+    std::size_t MatchAt(std::string_view text, std::size_t at, std::string_view piece) const {
+        for (std::size_t i = 0; i < piece.size(); ++i, ++at) {
+            if (i != 0)
+                at = AfterTabs(text, at, !stripTabs_);
+            if (at == text.size() || text[at] != piece[i])
+                return kNone;
+        }
+        return at;
     }
 
     // Whether a byte means no more than its escapes: neither a CR, which may start a
@@ -312,6 +321,7 @@ private:
     std::array<std::size_t, 256> growthOf_{};       // per first byte, the most its escapes grow
     std::array<std::int8_t, 256> single_{};         // per byte, its escape when it is replaced alone
     std::optional<ExactBlockSplicer> blocks_;
+    bool stripTabs_;
 };
 
 // EscapeQuotes and JoinLines, and on the way StripTabs and CollapseEmptyLines
