@@ -95,6 +95,11 @@ struct RunEnd {
     char* out;
 };
 
+// The writers take the whole text, run after run: at each stop, `stop(at, out)`
+// writes what the stop stands for, moving `out` on, and returns where the next
+// run starts. Handled inside the writer's loop, a stop costs no call and no
+// setting up of the writer again.
+
 namespace portable {
 
 // Moves data[from, to) down to `out`, at or before data + from in the same
@@ -185,8 +190,20 @@ public:
             kept_[static_cast<unsigned char>(escapes.dropped[i])] = 0;
     }
 
+    template <typename Stop>
+    char* Write(const char* data, std::size_t from, std::size_t end, char* out, Stop&& stop) const {
+        while (from < end) {
+            const RunEnd run = Run(data, from, end, out);
+            out = run.out;
+            if (run.at == end)
+                break;
+            from = stop(run.at, out);
+        }
+        return out;
+    }
+
     // Writes data[from, end) up to its first stop.
-    RunEnd Write(const char* data, std::size_t from, std::size_t end, char* out) const {
+    RunEnd Run(const char* data, std::size_t from, std::size_t end, char* out) const {
         for (; from < end; ++from) {
             const auto byte = static_cast<unsigned char>(data[from]);
             if (stops_[byte])
@@ -552,18 +569,22 @@ public:
             throw std::length_error("RunEscaper: more than four prefixed bytes");
     }
 
-    QUILLVANE_AVX2 RunEnd Write(const char* data, std::size_t from, std::size_t end, char* out) const {
+    template <typename Stop>
+    QUILLVANE_AVX2 char* Write(const char* data, std::size_t from, std::size_t end, char* out,
+                               Stop&& stop) const {
         const __m128i swapped = _mm_set1_epi8(escapes_.swapped), swap = _mm_set1_epi8(escapes_.swap);
-        for (; from + sse2::kBlock <= end; from += sse2::kBlock) {
+        while (from < end) {
+            if (from + sse2::kBlock > end) // the last bytes, too few for a block
+                return tail_.Write(data, from, end, out, stop);
             __m128i block = sse2::Load(data + from);
             if (Matches(block, stops_) != 0 || Matches(block, escapes_.dropped) != 0) {
                 // A block with a stop or a dropped byte goes one byte at a time.
-                const RunEnd part = tail_.Write(data, from, from + sse2::kBlock, out);
-                if (part.at < from + sse2::kBlock)
-                    return part;
+                const RunEnd part = tail_.Run(data, from, from + sse2::kBlock, out);
                 out = part.out;
+                from = part.at < from + sse2::kBlock ? stop(part.at, out) : part.at;
                 continue;
             }
+            from += sse2::kBlock;
             const unsigned marked = Matches(block, escapes_.prefixed);
             if (swaps_)
                 block = _mm_blendv_epi8(block, swap, _mm_cmpeq_epi8(block, swapped));
@@ -585,7 +606,7 @@ public:
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_extracti128_si256(spread, 1));
             out += 8 + std::popcount(high);
         }
-        return tail_.Write(data, from, end, out);
+        return out;
     }
 
 private:
@@ -645,7 +666,9 @@ public:
             Add(escapes.dropped[i], dropBits_, bit++);
     }
 
-    QUILLVANE_AVX512 RunEnd Write(const char* data, std::size_t from, std::size_t end, char* out) const {
+    template <typename Stop>
+    QUILLVANE_AVX512 char* Write(const char* data, std::size_t from, std::size_t end, char* out,
+                                 Stop&& stop) const {
         // Kept in registers: what `out` writes could be anything to the compiler.
         const __m512i low = Table(low_), high = Table(high_), halves = _mm512_set1_epi8(15);
         const __m512i stopBits = _mm512_set1_epi8(static_cast<char>(stopBits_));
@@ -654,7 +677,7 @@ public:
         const __m512i swapped = _mm512_set1_epi8(escapes_.swapped), swap = _mm512_set1_epi8(escapes_.swap);
         const __m512i prefix = _mm512_set1_epi8(escapes_.prefix);
         const bool swaps = escapes_.swap != escapes_.swapped;
-        for (; from < end; from += kWide) {
+        while (from < end) {
             // Whole blocks go by plain loads and stores, which the processor overlaps better.
             const bool whole = from + kWide <= end;
             const std::uint64_t text = whole ? ~0ULL : _bzhi_u64(~0ULL, static_cast<unsigned>(end - from));
@@ -689,10 +712,9 @@ public:
                 out = Spread(_mm512_extracti64x4_epi64(block, 1), static_cast<std::uint32_t>(marked >> 32),
                              kept - lowKept, prefix, out);
             }
-            if (stops != 0)
-                return {from + static_cast<std::size_t>(std::popcount(run)), out};
+            from = stops == 0 ? from + kWide : stop(from + static_cast<std::size_t>(std::popcount(run)), out);
         }
-        return {end, out};
+        return out;
     }
 
 private:
@@ -777,15 +799,16 @@ public:
 #endif
     }
 
-    // Writes data[from, end) from `out` on, up to its first stop.
-    RunEnd Write(const char* data, std::size_t from, std::size_t end, char* out) const {
+    // Writes data[from, end) from `out` on, and returns the end of what it wrote.
+    template <typename Stop>
+    char* Write(const char* data, std::size_t from, std::size_t end, char* out, Stop&& stop) const {
 #if defined(QUILLVANE_HAS_AVX2)
         if (expands_)
-            return expands_->Write(data, from, end, out);
+            return expands_->Write(data, from, end, out, stop);
         if (blocks_)
-            return blocks_->Write(data, from, end, out);
+            return blocks_->Write(data, from, end, out, stop);
 #endif
-        return bytes_.Write(data, from, end, out);
+        return bytes_.Write(data, from, end, out, stop);
     }
 
 private:

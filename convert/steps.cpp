@@ -157,10 +157,11 @@ public:
         FindLeads();
     }
 
-    // Writes text[from, end) up to the next stop: a CR, or a byte that an escape or
-    // a block starts with, but for those the run escapes itself.
-    scan::RunEnd Run(const char* text, std::size_t from, std::size_t end, char* out) const {
-        return runs_.Write(text, from, end, out);
+    // Writes the text run after run, and at each stop what `stop` does. The stops:
+    // a CR, and every byte that an escape or a block starts with, but for those the
+    // runs escape themselves.
+    template <typename Stop> char* WriteRuns(std::string_view text, char* out, Stop&& stop) const {
+        return runs_.Write(text.data(), 0, text.size(), out, stop);
     }
 
     // Whether a stop at `at` writes nothing but its byte, which the run can take
@@ -336,15 +337,12 @@ public:
     // Writes the runs between the stops, and at each stop what Stop does.
     char* WriteLines(char* text, std::size_t size, char* out) {
         const std::string_view lines(text, size);
-        for (std::size_t read = 0;;) {
-            const scan::RunEnd run = escapes_.Run(text, read, size, out);
-            out = run.out;
-            if (run.at == size)
-                return out;
-            read = Stop(lines, run.at, out);
-            assert(out + kSlack <= text + read &&
+        return escapes_.WriteRuns(lines, out, [&](std::size_t at, char*& written) {
+            const std::size_t read = Stop(lines, at, written);
+            assert(written + kSlack <= text + read &&
                    "the code caught up with the text: its growth was undercounted");
-        }
+            return read;
+        });
     }
 
     // The final line break, which collapses with one that ends the `size` bytes of lines.
