@@ -84,6 +84,10 @@ struct RunEscapes {
     ByteSet stops{};
     ByteSet prefixed{};
     ByteSet dropped{};
+    // Stops that stand for something only before a byte of `seconds`; a writer may
+    // stop at every one, so the stop must write a lead alone itself.
+    ByteSet leads{};
+    ByteSet seconds{};
     char prefix = 0;
     char swapped = 0;
     char swap = 0; // equal to `swapped`: nothing is swapped
@@ -664,6 +668,14 @@ public:
             Add(escapes.prefixed[i], markBits_, bit++);
         for (std::size_t i = 0; i < escapes.dropped.size(); ++i)
             Add(escapes.dropped[i], dropBits_, bit++);
+        for (std::size_t i = 0; i < escapes.stops.size(); ++i)
+            if (escapes.leads.Contains(escapes.stops[i]))
+                leadBits_ = static_cast<std::uint8_t>(leadBits_ | 1 << i);
+        for (std::size_t i = 0; i < escapes.seconds.size(); ++i) {
+            const auto b = static_cast<unsigned char>(escapes.seconds[i]);
+            secondLow_[b & 15] = static_cast<char>(secondLow_[b & 15] | 1 << i);
+            secondHigh_[b >> 4] = static_cast<char>(secondHigh_[b >> 4] | 1 << i);
+        }
     }
 
     template <typename Stop>
@@ -674,6 +686,8 @@ public:
         const __m512i stopBits = _mm512_set1_epi8(static_cast<char>(stopBits_));
         const __m512i markBits = _mm512_set1_epi8(static_cast<char>(markBits_));
         const __m512i dropBits = _mm512_set1_epi8(static_cast<char>(dropBits_));
+        const __m512i leadBits = _mm512_set1_epi8(static_cast<char>(leadBits_));
+        const Seconds seconds{Table(secondLow_), Table(secondHigh_)};
         const __m512i swapped = _mm512_set1_epi8(escapes_.swapped), swap = _mm512_set1_epi8(escapes_.swap);
         const __m512i prefix = _mm512_set1_epi8(escapes_.prefix);
         const bool swaps = escapes_.swap != escapes_.swapped;
@@ -686,7 +700,9 @@ public:
             const __m512i classes = _mm512_and_si512(
                 _mm512_shuffle_epi8(low, _mm512_and_si512(block, halves)),
                 _mm512_shuffle_epi8(high, _mm512_and_si512(_mm512_srli_epi16(block, 4), halves)));
-            const std::uint64_t stops = _mm512_test_epi8_mask(classes, stopBits) & text;
+            std::uint64_t stops = _mm512_test_epi8_mask(classes, stopBits) & text;
+            if (const std::uint64_t leads = _mm512_test_epi8_mask(classes, leadBits) & stops; leads != 0)
+                stops &= ~leads | SecondsAfter(data, from, end, seconds);
             const std::uint64_t run = stops == 0 ? text : (stops & -stops) - 1; // the bytes before the stop
             std::uint64_t marked = _mm512_test_epi8_mask(classes, markBits) & run;
             if (swaps)
@@ -720,6 +736,25 @@ public:
 private:
     static constexpr std::uint64_t kOdd = 0xAAAAAAAAAAAAAAAAULL;
 
+    struct Seconds {
+        __m512i low;
+        __m512i high;
+    };
+
+    // The bytes of the block at `from` that a byte of `seconds` follows.
+    QUILLVANE_AVX512 static std::uint64_t SecondsAfter(const char* data, std::size_t from, std::size_t end,
+                                                       const Seconds& seconds) {
+        const std::size_t next = from + 1;
+        const std::uint64_t text =
+            next >= end ? 0 : _bzhi_u64(~0ULL, static_cast<unsigned>(std::min(end - next, kWide)));
+        const __m512i block = _mm512_maskz_loadu_epi8(text, data + next);
+        const __m512i halves = _mm512_set1_epi8(15);
+        const __m512i classes = _mm512_and_si512(
+            _mm512_shuffle_epi8(seconds.low, _mm512_and_si512(block, halves)),
+            _mm512_shuffle_epi8(seconds.high, _mm512_and_si512(_mm512_srli_epi16(block, 4), halves)));
+        return _mm512_test_epi8_mask(classes, classes) & text;
+    }
+
     void Add(char byte, std::uint8_t& bits, std::size_t bit) {
         const auto b = static_cast<unsigned char>(byte);
         low_[b & 15] = static_cast<char>(low_[b & 15] | 1 << bit);
@@ -748,6 +783,9 @@ private:
     std::uint8_t stopBits_ = 0;
     std::uint8_t markBits_ = 0;
     std::uint8_t dropBits_ = 0;
+    std::uint8_t leadBits_ = 0; // among the stops' bits
+    std::array<char, 16> secondLow_{};
+    std::array<char, 16> secondHigh_{};
 };
 
 } // namespace avx512

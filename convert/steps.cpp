@@ -255,7 +255,31 @@ private:
                 runs.stops.Add(escape.text.front());
         if (blocks != nullptr)
             runs.stops.Add(blocks->opening.front());
+        FindLeads(escapes, blocks, stripTabs, runs);
         return runs;
+    }
+
+    // A byte that starts escapes, all longer than one byte, or a block, stands for
+    // something only before one of their second bytes (or a stripped tab, which may
+    // hide one).
+    static void FindLeads(std::span<const LiteralEscape> escapes, const BlockMarkers* blocks, bool stripTabs,
+                          scan::RunEscapes& runs) {
+        const auto lead = [&](char byte, char second) {
+            const auto oneByte = [byte](const LiteralEscape& e) {
+                return e.text == std::string_view(&byte, 1);
+            };
+            if (byte == '\r' || std::any_of(escapes.begin(), escapes.end(), oneByte))
+                return;
+            runs.leads.Add(byte);
+            runs.seconds.Add(second);
+        };
+        for (const LiteralEscape& escape : escapes)
+            if (escape.text.size() > 1)
+                lead(escape.text[0], escape.text[1]);
+        if (blocks != nullptr)
+            lead(blocks->opening[0], blocks->opening[1]);
+        if (runs.leads.size() != 0 && stripTabs)
+            runs.seconds.Add('\t');
     }
 
     static bool RunsEscape(const scan::RunEscapes& runs, char byte) {
