@@ -682,7 +682,7 @@ public:
     QUILLVANE_AVX512 char* Write(const char* data, std::size_t from, std::size_t end, char* out,
                                  Stop&& stop) const {
         // Kept in registers: what `out` writes could be anything to the compiler.
-        const __m512i low = Table(low_), high = Table(high_), halves = _mm512_set1_epi8(15);
+        const __m512i low = Table(low_), high = Table(high_);
         const __m512i stopBits = _mm512_set1_epi8(static_cast<char>(stopBits_));
         const __m512i markBits = _mm512_set1_epi8(static_cast<char>(markBits_));
         const __m512i dropBits = _mm512_set1_epi8(static_cast<char>(dropBits_));
@@ -697,9 +697,7 @@ public:
             const std::uint64_t text = whole ? ~0ULL : _bzhi_u64(~0ULL, static_cast<unsigned>(end - from));
             __m512i block =
                 whole ? _mm512_loadu_si512(data + from) : _mm512_maskz_loadu_epi8(text, data + from);
-            const __m512i classes = _mm512_and_si512(
-                _mm512_shuffle_epi8(low, _mm512_and_si512(block, halves)),
-                _mm512_shuffle_epi8(high, _mm512_and_si512(_mm512_srli_epi16(block, 4), halves)));
+            const __m512i classes = Classes(block, low, high);
             std::uint64_t stops = _mm512_test_epi8_mask(classes, stopBits) & text;
             if (const std::uint64_t leads = _mm512_test_epi8_mask(classes, leadBits) & stops; leads != 0)
                 stops &= ~leads | SecondsAfter(data, from, end, seconds);
@@ -714,20 +712,7 @@ public:
                 marked = _pext_u64(marked, keep);
                 keep = _bzhi_u64(~0ULL, static_cast<unsigned>(std::popcount(keep)));
             }
-            const auto kept = static_cast<unsigned>(std::popcount(keep));
-            if (marked == 0) {
-                if (keep == ~0ULL)
-                    _mm512_storeu_si512(out, block);
-                else
-                    _mm512_mask_storeu_epi8(out, keep, block);
-                out += kept;
-            } else {
-                const unsigned lowKept = std::min(kept, 32U);
-                out = Spread(_mm512_castsi512_si256(block), static_cast<std::uint32_t>(marked), lowKept,
-                             prefix, out);
-                out = Spread(_mm512_extracti64x4_epi64(block, 1), static_cast<std::uint32_t>(marked >> 32),
-                             kept - lowKept, prefix, out);
-            }
+            out = Emit(block, keep, marked, prefix, out);
             from = stops == 0 ? from + kWide : stop(from + static_cast<std::size_t>(std::popcount(run)), out);
         }
         return out;
@@ -741,18 +726,40 @@ private:
         __m512i high;
     };
 
+    // Per byte, the bits of the members it is: the entries for its two halves share them.
+    QUILLVANE_AVX512 static __m512i Classes(__m512i block, __m512i low, __m512i high) {
+        const __m512i halves = _mm512_set1_epi8(15);
+        return _mm512_and_si512(
+            _mm512_shuffle_epi8(low, _mm512_and_si512(block, halves)),
+            _mm512_shuffle_epi8(high, _mm512_and_si512(_mm512_srli_epi16(block, 4), halves)));
+    }
+
     // The bytes of the block at `from` that a byte of `seconds` follows.
     QUILLVANE_AVX512 static std::uint64_t SecondsAfter(const char* data, std::size_t from, std::size_t end,
                                                        const Seconds& seconds) {
         const std::size_t next = from + 1;
         const std::uint64_t text =
             next >= end ? 0 : _bzhi_u64(~0ULL, static_cast<unsigned>(std::min(end - next, kWide)));
-        const __m512i block = _mm512_maskz_loadu_epi8(text, data + next);
-        const __m512i halves = _mm512_set1_epi8(15);
-        const __m512i classes = _mm512_and_si512(
-            _mm512_shuffle_epi8(seconds.low, _mm512_and_si512(block, halves)),
-            _mm512_shuffle_epi8(seconds.high, _mm512_and_si512(_mm512_srli_epi16(block, 4), halves)));
+        const __m512i classes =
+            Classes(_mm512_maskz_loadu_epi8(text, data + next), seconds.low, seconds.high);
         return _mm512_test_epi8_mask(classes, classes) & text;
+    }
+
+    // Writes the bytes of `keep`, which start the block, the marked ones after their prefix.
+    QUILLVANE_AVX512 static char* Emit(__m512i block, std::uint64_t keep, std::uint64_t marked,
+                                       __m512i prefix, char* out) {
+        const auto kept = static_cast<unsigned>(std::popcount(keep));
+        if (marked == 0) {
+            if (keep == ~0ULL)
+                _mm512_storeu_si512(out, block);
+            else
+                _mm512_mask_storeu_epi8(out, keep, block);
+            return out + kept;
+        }
+        const unsigned lowKept = std::min(kept, 32U);
+        out = Spread(_mm512_castsi512_si256(block), static_cast<std::uint32_t>(marked), lowKept, prefix, out);
+        return Spread(_mm512_extracti64x4_epi64(block, 1), static_cast<std::uint32_t>(marked >> 32),
+                      kept - lowKept, prefix, out);
     }
 
     void Add(char byte, std::uint8_t& bits, std::size_t bit) {
