@@ -1,11 +1,13 @@
 #pragma once
 
 // The loops that every pass over a whole text spends its time in: finding the
-// bytes of a small set a block at a time, moving the runs between them, and
-// finding a short marker text. With SSE2 (every x86-64 processor has it) sixteen
-// positions are classified at once, and where the processor has AVX2 the larger
-// sets go 32 positions at a time; the portable versions do the same one by one,
-// serve every other processor, and are what the tests hold the fast ones to.
+// bytes of a small set a block at a time, moving the runs between them, writing
+// the runs with their simplest escapes (RunEscaper), and finding a short marker
+// text. With SSE2 (every x86-64 processor has it) sixteen positions are
+// classified at once; where the processor has AVX2 the larger sets go 32
+// positions at a time and the runs 16, and with AVX-512 the runs go 64 at a
+// time. The portable versions do the same one by one, serve every other
+// processor, and are what the tests hold the fast ones to.
 
 #include <algorithm>
 #include <array>
@@ -27,6 +29,7 @@
 #include <immintrin.h>
 #define QUILLVANE_HAS_AVX2 1
 #define QUILLVANE_AVX2 __attribute__((target("avx2")))
+// Likewise AVX-512 with the byte expand and compress (VBMI2), and BMI2's bit deposits.
 #define QUILLVANE_AVX512 __attribute__((target("avx2,bmi2,avx512f,avx512bw,avx512vl,avx512vbmi2")))
 #endif
 #endif
