@@ -79,10 +79,9 @@ inline constexpr std::size_t kWide = 64;
 // the way those whose escape needs nothing but themselves: each byte of
 // `prefixed` (at most four) is written after `prefix`, `swapped` is written as
 // `swap`, and the bytes of `dropped` not at all. Those bytes then need no stop
-// of their own. The text may be read
-// from the buffer it is written into: all that is written lies below what has
-// been read as long as the writing never passes the reading, and, where bytes
-// are prefixed, stays sixteen bytes behind it.
+// of their own. The text may be read from the buffer it is written into: all
+// that is written lies below what has been read as long as the writing never
+// passes the reading, and, where bytes are prefixed, stays sixteen bytes behind.
 struct RunEscapes {
     ByteSet stops{};
     ByteSet prefixed{};
@@ -656,9 +655,10 @@ inline bool Available() {
 // avx2::Nibbles does. Nothing past the stop is read or written.
 class RunEscaper {
 public:
-    // Whether the stops and the marked bytes, together, fit the eight bits of a look-up.
+    // Whether the stops, the marked and the dropped bytes, together, fit the eight
+    // bits of a look-up.
     static bool Fits(const RunEscapes& escapes) {
-        return escapes.stops.size() + escapes.prefixed.size() <= 8;
+        return escapes.stops.size() + escapes.prefixed.size() + escapes.dropped.size() <= 8;
     }
 
     explicit RunEscaper(const RunEscapes& escapes) : escapes_(escapes) {

@@ -41,6 +41,7 @@ inline void OpenGap(std::string& text, std::size_t at, std::size_t gap) {
     text.swap(grown);
 }
 
+// Whether `piece` stands in `text` at `at`.
 inline bool HoldsAt(std::string_view text, std::size_t at, std::string_view piece) {
     if (text.size() - at < piece.size())
         return false;

@@ -37,8 +37,8 @@ enum class Escaping { Default, Exact };
 
 // The lines' rules, then EscapeQuotes (the record's literal escapes), JoinLines,
 // FrameBody and WrapInDelimiters, written in one pass into the text's own buffer.
-// Where no escape spans more than one byte, the rules are applied in that same
-// pass; otherwise PrepareLines comes first. In exact mode the record's blocks are
+// The rules are applied in that same pass unless blocks are spliced in it or the
+// lines are mostly empty; then PrepareLines comes first. In exact mode the record's blocks are
 // spliced here too, their content unescaped (see exact_blocks.h), and
 // SpliceEmbeddedBlocks is not needed; otherwise, for a record with blocks, the
 // code leaves the lead the splice will need.
