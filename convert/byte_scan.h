@@ -93,6 +93,10 @@ struct RunEscapes {
     char prefix = 0;
     char swapped = 0;
     char swap = 0; // equal to `swapped`: nothing is swapped
+    // After `pairLead`, a byte of `pairPrefixed` (among the seconds) gets the prefix;
+    // a writer may leave the pair to the stop at its lead instead.
+    char pairLead = 0;
+    ByteSet pairPrefixed{};
 };
 
 // Where a run ended: at a stop, or at the end of the text; and the end of what was written.
@@ -678,6 +682,8 @@ public:
             const auto b = static_cast<unsigned char>(escapes.seconds[i]);
             secondLow_[b & 15] = static_cast<char>(secondLow_[b & 15] | 1 << i);
             secondHigh_[b >> 4] = static_cast<char>(secondHigh_[b >> 4] | 1 << i);
+            if (escapes.pairPrefixed.Contains(escapes.seconds[i]))
+                pairBits_ = static_cast<std::uint8_t>(pairBits_ | 1 << i);
         }
     }
 
@@ -690,7 +696,10 @@ public:
         const __m512i markBits = _mm512_set1_epi8(static_cast<char>(markBits_));
         const __m512i dropBits = _mm512_set1_epi8(static_cast<char>(dropBits_));
         const __m512i leadBits = _mm512_set1_epi8(static_cast<char>(leadBits_));
-        const Seconds seconds{Table(secondLow_), Table(secondHigh_)};
+        const Seconds seconds{Table(secondLow_), Table(secondHigh_),
+                              _mm512_set1_epi8(static_cast<char>(pairBits_)),
+                              _mm512_set1_epi8(escapes_.pairLead)};
+        std::uint64_t carried = 0; // a pair's second that starts the next block
         const __m512i swapped = _mm512_set1_epi8(escapes_.swapped), swap = _mm512_set1_epi8(escapes_.swap);
         const __m512i prefix = _mm512_set1_epi8(escapes_.prefix);
         const bool swaps = escapes_.swap != escapes_.swapped;
@@ -702,10 +711,15 @@ public:
                 whole ? _mm512_loadu_si512(data + from) : _mm512_maskz_loadu_epi8(text, data + from);
             const __m512i classes = Classes(block, low, high);
             std::uint64_t stops = _mm512_test_epi8_mask(classes, stopBits) & text;
-            if (const std::uint64_t leads = _mm512_test_epi8_mask(classes, leadBits) & stops; leads != 0)
-                stops &= ~leads | SecondsAfter(data, from, end, seconds);
+            std::uint64_t pairs = 0; // leads whose pair the run writes itself
+            if (const std::uint64_t leads = _mm512_test_epi8_mask(classes, leadBits) & stops; leads != 0) {
+                const NextBytes next = SecondsAfter(data, from, end, seconds);
+                pairs = leads & next.paired & _mm512_cmpeq_epi8_mask(block, seconds.pairLead);
+                stops &= ~leads | (next.seconds & ~pairs);
+            }
             const std::uint64_t run = stops == 0 ? text : (stops & -stops) - 1; // the bytes before the stop
-            std::uint64_t marked = _mm512_test_epi8_mask(classes, markBits) & run;
+            std::uint64_t marked = (_mm512_test_epi8_mask(classes, markBits) | pairs << 1 | carried) & run;
+            carried = stops == 0 ? pairs >> 63 : 0;
             if (swaps)
                 block = _mm512_mask_blend_epi8(_mm512_cmpeq_epi8_mask(block, swapped), block, swap);
             std::uint64_t keep = run;
@@ -727,6 +741,14 @@ private:
     struct Seconds {
         __m512i low;
         __m512i high;
+        __m512i pairBits;
+        __m512i pairLead;
+    };
+
+    // The bytes of a block that a second follows, and those a paired second follows.
+    struct NextBytes {
+        std::uint64_t seconds;
+        std::uint64_t paired;
     };
 
     // Per byte, the bits of the members it is: the entries for its two halves share them.
@@ -738,14 +760,15 @@ private:
     }
 
     // The bytes of the block at `from` that a byte of `seconds` follows.
-    QUILLVANE_AVX512 static std::uint64_t SecondsAfter(const char* data, std::size_t from, std::size_t end,
-                                                       const Seconds& seconds) {
+    QUILLVANE_AVX512 static NextBytes SecondsAfter(const char* data, std::size_t from, std::size_t end,
+                                                   const Seconds& seconds) {
         const std::size_t next = from + 1;
         const std::uint64_t text =
             next >= end ? 0 : _bzhi_u64(~0ULL, static_cast<unsigned>(std::min(end - next, kWide)));
         const __m512i classes =
             Classes(_mm512_maskz_loadu_epi8(text, data + next), seconds.low, seconds.high);
-        return _mm512_test_epi8_mask(classes, classes) & text;
+        return {_mm512_test_epi8_mask(classes, classes) & text,
+                _mm512_test_epi8_mask(classes, seconds.pairBits) & text};
     }
 
     // Writes the bytes of `keep`, which start the block, the marked ones after their prefix.
@@ -794,6 +817,7 @@ private:
     std::uint8_t markBits_ = 0;
     std::uint8_t dropBits_ = 0;
     std::uint8_t leadBits_ = 0; // among the stops' bits
+    std::uint8_t pairBits_ = 0; // among the seconds' bits
     std::array<char, 16> secondLow_{};
     std::array<char, 16> secondHigh_{};
 };

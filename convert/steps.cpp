@@ -280,6 +280,23 @@ private:
             lead(blocks->opening[0], blocks->opening[1]);
         if (runs.leads.size() != 0 && stripTabs)
             runs.seconds.Add('\t');
+        FindPairs(escapes, runs);
+    }
+
+    // Escapes of two bytes whose second only gets the runs' prefix ("</" to "<\/"),
+    // all after the same lead: the runs write them themselves.
+    static void FindPairs(std::span<const LiteralEscape> escapes, scan::RunEscapes& runs) {
+        for (const LiteralEscape& e : escapes) {
+            const std::string_view text = e.text;
+            if (text.size() != 2 || runs.prefixed.size() == 0 || !runs.leads.Contains(text[0]) ||
+                e.replacement != std::string{text[0], runs.prefix, text[1]} ||
+                (runs.pairPrefixed.size() != 0 && text[0] != runs.pairLead) || runs.stops.Contains(text[1]) ||
+                runs.prefixed.Contains(text[1]) || runs.dropped.Contains(text[1]) ||
+                RunsEscape(runs, text[1]))
+                continue;
+            runs.pairLead = text[0];
+            runs.pairPrefixed.Add(text[1]);
+        }
     }
 
     static bool RunsEscape(const scan::RunEscapes& runs, char byte) {

@@ -128,13 +128,21 @@ bool LoneLead(std::string_view text, std::size_t at, const RunEscapes& e) {
     return e.leads.Contains(text[at]) && (at + 1 == text.size() || !e.seconds.Contains(text[at + 1]));
 }
 
+// Whether a pair starts at `at`; the handler writes its second after the prefix.
+bool Pair(std::string_view text, std::size_t at, const RunEscapes& e) {
+    return e.pairPrefixed.size() != 0 && text[at] == e.pairLead && at + 1 < text.size() &&
+           e.pairPrefixed.Contains(text[at + 1]);
+}
+
 // What a run writer must give: every byte escaped one by one, and each stop
 // bracketed, as the stop handler below writes it.
 std::string Escaped(std::string_view text, const RunEscapes& e) {
     std::string out;
     for (std::size_t at = 0; at < text.size(); ++at) {
         const char c = text[at];
-        if (LoneLead(text, at, e))
+        if (Pair(text, at, e))
+            out.append(1, c).append(1, e.prefix).append(1, text[++at]);
+        else if (LoneLead(text, at, e))
             out += c;
         else if (e.stops.Contains(c))
             out.append("[").append(1, c).append("]");
@@ -147,12 +155,12 @@ std::string Escaped(std::string_view text, const RunEscapes& e) {
 
 // The line pass's stops; a quote escaped by a backslash or swapped, tabs dropped
 // or not; four prefixed bytes; a prefix that is itself a marked byte; NUL and high
-// bytes as stops; leads that stop only before their seconds. Each written in place, as closely behind the
-// reading as its escapes allow, every stop handled and the writing going on after it.
+// bytes as stops; leads that stop only before their seconds, and pairs. Each written in place, as closely
+// behind the reading as its escapes allow, every stop handled and the writing going on after it.
 template <typename Writer> void CheckRunWriters() {
     const auto escapes = [](ByteSet stops, ByteSet prefixed, ByteSet dropped, char prefix, char swapped,
-                            char swap, ByteSet leads = {}, ByteSet seconds = {}) {
-        return RunEscapes{stops, prefixed, dropped, leads, seconds, prefix, swapped, swap};
+                            char swap, ByteSet leads = {}, ByteSet seconds = {}, ByteSet pairs = {}) {
+        return RunEscapes{stops, prefixed, dropped, leads, seconds, prefix, swapped, swap, '<', pairs};
     };
     const RunEscapes cases[] = {
         escapes({'\r', '\t'}, {}, {}, 0, 0, 0),
@@ -163,6 +171,7 @@ template <typename Writer> void CheckRunWriters() {
         escapes({'\r', '\n', '%'}, {'"'}, {}, '"', 0, 0),
         escapes({'\0', '\xE2', '<'}, {'\xFF'}, {}, '\\', '\x80', 'x'),
         escapes({'\r', '<', '%'}, {'"'}, {'\t'}, '\\', 0, 0, {'<', '%'}, {'\t', '>', '$'}),
+        escapes({'\r', '<', '%'}, {'"'}, {'\t'}, '\\', 0, 0, {'<', '%'}, {'\t', '>', '$', 'x'}, {'$', 'x'}),
     };
     std::mt19937 rng(7);
     for (const RunEscapes& e : cases) {
@@ -182,6 +191,12 @@ template <typename Writer> void CheckRunWriters() {
             char* const end =
                 writer.Write(read, 0, text.size(), buffer.data(), [&](std::size_t at, char*& out) {
                     EXPECT_LE(out + 16, read + at) << "the writing caught up with the reading: " << text;
+                    if (Pair(text, at, e)) {
+                        *out++ = read[at];
+                        *out++ = e.prefix;
+                        *out++ = read[at + 1];
+                        return at + 2;
+                    }
                     if (LoneLead(text, at, e)) {
                         *out++ = read[at];
                         return at + 1;
