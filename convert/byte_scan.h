@@ -463,23 +463,38 @@ inline bool Available() {
     return __builtin_cpu_supports("avx2");
 }
 
+// Sixteen entries for each half of a byte, in which bytes are given bits: a byte
+// has a bit where the entries for its two halves share it.
+struct NibbleTables {
+    std::array<char, 16> low{};
+    std::array<char, 16> high{};
+
+    void Add(char byte, std::size_t bit) {
+        const auto b = static_cast<unsigned char>(byte);
+        low[b & 15] = static_cast<char>(low[b & 15] | 1 << bit);
+        high[b >> 4] = static_cast<char>(high[b >> 4] | 1 << bit);
+    }
+
+    // Each byte of a set at the bit of its place in the set.
+    static NibbleTables Of(const ByteSet& set) {
+        NibbleTables tables;
+        for (std::size_t i = 0; i < set.size(); ++i)
+            tables.Add(set[i], i);
+        return tables;
+    }
+};
+
 // Gives each byte of a set a bit of its own, and finds the set's bytes in a block
-// by two table look-ups, one by each half of the byte: a byte is in the set when
-// the entries for its two halves share a bit, the bit of that byte.
+// by two table look-ups, one by each half of the byte.
 class Nibbles {
 public:
-    explicit Nibbles(const ByteSet& set) {
-        for (std::size_t i = 0; i < set.size(); ++i) {
-            const auto byte = static_cast<unsigned char>(set[i]);
-            low_[byte & 15] = static_cast<char>(low_[byte & 15] | 1 << i);
-            high_[byte >> 4] = static_cast<char>(high_[byte >> 4] | 1 << i);
-        }
-    }
+    explicit Nibbles(const ByteSet& set) : tables_(NibbleTables::Of(set)) {}
 
     // Per byte of the block, the bit of the set's byte it is, or 0.
     QUILLVANE_AVX2 __m256i Classes(__m256i block) const {
-        return _mm256_and_si256(_mm256_shuffle_epi8(Table(low_), LowHalves(block)),
-                                _mm256_shuffle_epi8(Table(high_), LowHalves(_mm256_srli_epi16(block, 4))));
+        return _mm256_and_si256(
+            _mm256_shuffle_epi8(Table(tables_.low), LowHalves(block)),
+            _mm256_shuffle_epi8(Table(tables_.high), LowHalves(_mm256_srli_epi16(block, 4))));
     }
 
     // The low four bits of each byte, which the look-up takes as the index.
@@ -493,8 +508,7 @@ public:
     }
 
 private:
-    std::array<char, 16> low_{};
-    std::array<char, 16> high_{};
+    NibbleTables tables_;
 };
 
 QUILLVANE_AVX2 inline __m256i Load(const char* at) {
@@ -573,8 +587,7 @@ inline constexpr Spread kSpread{};
 // one shuffle puts both halves with their prefixes in place.
 class RunEscaper {
 public:
-    explicit RunEscaper(const RunEscapes& escapes)
-        : tail_(escapes), stops_(escapes.stops), escapes_(escapes), swaps_(escapes.swap != escapes.swapped) {
+    explicit RunEscaper(const RunEscapes& escapes) : tail_(escapes), escapes_(escapes) {
         if (escapes.prefixed.size() > 4)
             throw std::length_error("RunEscaper: more than four prefixed bytes");
     }
@@ -583,11 +596,12 @@ public:
     QUILLVANE_AVX2 char* Write(const char* data, std::size_t from, std::size_t end, char* out,
                                Stop&& stop) const {
         const __m128i swapped = _mm_set1_epi8(escapes_.swapped), swap = _mm_set1_epi8(escapes_.swap);
+        const bool swaps = escapes_.swap != escapes_.swapped;
         while (from < end) {
             if (from + sse2::kBlock > end) // the last bytes, too few for a block
                 return tail_.Write(data, from, end, out, stop);
             __m128i block = sse2::Load(data + from);
-            if (Matches(block, stops_) != 0 || Matches(block, escapes_.dropped) != 0) {
+            if (Matches(block, escapes_.stops) != 0 || Matches(block, escapes_.dropped) != 0) {
                 // A block with a stop or a dropped byte goes one byte at a time.
                 const RunEnd part = tail_.Run(data, from, from + sse2::kBlock, out);
                 out = part.out;
@@ -596,7 +610,7 @@ public:
             }
             from += sse2::kBlock;
             const unsigned marked = Matches(block, escapes_.prefixed);
-            if (swaps_)
+            if (swaps)
                 block = _mm_blendv_epi8(block, swap, _mm_cmpeq_epi8(block, swapped));
             if (marked == 0) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
@@ -636,9 +650,7 @@ private:
     }
 
     portable::RunEscaper tail_;
-    ByteSet stops_;
     RunEscapes escapes_;
-    bool swaps_;
 };
 
 } // namespace avx2
@@ -665,38 +677,34 @@ public:
         return escapes.stops.size() + escapes.prefixed.size() + escapes.dropped.size() <= 8;
     }
 
-    explicit RunEscaper(const RunEscapes& escapes) : escapes_(escapes) {
+    explicit RunEscaper(const RunEscapes& escapes)
+        : escapes_(escapes), seconds_(avx2::NibbleTables::Of(escapes.seconds)) {
         if (!Fits(escapes))
             throw std::length_error("RunEscaper: more than eight bytes to tell apart");
         std::size_t bit = 0;
-        for (std::size_t i = 0; i < escapes.stops.size(); ++i)
-            Add(escapes.stops[i], stopBits_, bit++);
-        for (std::size_t i = 0; i < escapes.prefixed.size(); ++i)
-            Add(escapes.prefixed[i], markBits_, bit++);
-        for (std::size_t i = 0; i < escapes.dropped.size(); ++i)
-            Add(escapes.dropped[i], dropBits_, bit++);
-        for (std::size_t i = 0; i < escapes.stops.size(); ++i)
-            if (escapes.leads.Contains(escapes.stops[i]))
-                leadBits_ = static_cast<std::uint8_t>(leadBits_ | 1 << i);
-        for (std::size_t i = 0; i < escapes.seconds.size(); ++i) {
-            const auto b = static_cast<unsigned char>(escapes.seconds[i]);
-            secondLow_[b & 15] = static_cast<char>(secondLow_[b & 15] | 1 << i);
-            secondHigh_[b >> 4] = static_cast<char>(secondHigh_[b >> 4] | 1 << i);
-            if (escapes.pairPrefixed.Contains(escapes.seconds[i]))
-                pairBits_ = static_cast<std::uint8_t>(pairBits_ | 1 << i);
-        }
+        const auto add = [&](const ByteSet& set, std::uint8_t& bits) {
+            for (std::size_t i = 0; i < set.size(); ++i, ++bit) {
+                bytes_.Add(set[i], bit);
+                bits = static_cast<std::uint8_t>(bits | 1 << bit);
+            }
+        };
+        add(escapes.stops, stopBits_);
+        add(escapes.prefixed, markBits_);
+        add(escapes.dropped, dropBits_);
+        leadBits_ = BitsOf(escapes.stops, escapes.leads);
+        pairBits_ = BitsOf(escapes.seconds, escapes.pairPrefixed);
     }
 
     template <typename Stop>
     QUILLVANE_AVX512 char* Write(const char* data, std::size_t from, std::size_t end, char* out,
                                  Stop&& stop) const {
         // Kept in registers: what `out` writes could be anything to the compiler.
-        const __m512i low = Table(low_), high = Table(high_);
+        const __m512i low = Table(bytes_.low), high = Table(bytes_.high);
         const __m512i stopBits = _mm512_set1_epi8(static_cast<char>(stopBits_));
         const __m512i markBits = _mm512_set1_epi8(static_cast<char>(markBits_));
         const __m512i dropBits = _mm512_set1_epi8(static_cast<char>(dropBits_));
         const __m512i leadBits = _mm512_set1_epi8(static_cast<char>(leadBits_));
-        const Seconds seconds{Table(secondLow_), Table(secondHigh_),
+        const Seconds seconds{Table(seconds_.low), Table(seconds_.high),
                               _mm512_set1_epi8(static_cast<char>(pairBits_)),
                               _mm512_set1_epi8(escapes_.pairLead)};
         std::uint64_t carried = 0; // a pair's second that starts the next block
@@ -788,11 +796,13 @@ private:
                       kept - lowKept, prefix, out);
     }
 
-    void Add(char byte, std::uint8_t& bits, std::size_t bit) {
-        const auto b = static_cast<unsigned char>(byte);
-        low_[b & 15] = static_cast<char>(low_[b & 15] | 1 << bit);
-        high_[b >> 4] = static_cast<char>(high_[b >> 4] | 1 << bit);
-        bits = static_cast<std::uint8_t>(bits | 1 << bit);
+    // The bits of the members of `set`, by their places in it, that are in `subset`.
+    static std::uint8_t BitsOf(const ByteSet& set, const ByteSet& subset) {
+        std::uint8_t bits = 0;
+        for (std::size_t i = 0; i < set.size(); ++i)
+            if (subset.Contains(set[i]))
+                bits = static_cast<std::uint8_t>(bits | 1 << i);
+        return bits;
     }
 
     QUILLVANE_AVX512 static __m512i Table(const std::array<char, 16>& table) {
@@ -811,15 +821,13 @@ private:
     }
 
     RunEscapes escapes_;
-    std::array<char, 16> low_{};
-    std::array<char, 16> high_{};
+    avx2::NibbleTables bytes_;   // the stops, the marked and the dropped bytes
+    avx2::NibbleTables seconds_; // the bytes after a lead that make it stand for something
     std::uint8_t stopBits_ = 0;
     std::uint8_t markBits_ = 0;
     std::uint8_t dropBits_ = 0;
     std::uint8_t leadBits_ = 0; // among the stops' bits
     std::uint8_t pairBits_ = 0; // among the seconds' bits
-    std::array<char, 16> secondLow_{};
-    std::array<char, 16> secondHigh_{};
 };
 
 } // namespace avx512

@@ -255,15 +255,16 @@ private:
                 runs.stops.Add(escape.text.front());
         if (blocks != nullptr)
             runs.stops.Add(blocks->opening.front());
-        FindLeads(escapes, blocks, stripTabs, runs);
+        FindRunLeads(escapes, blocks, stripTabs, runs);
         return runs;
     }
 
-    // A byte that starts escapes, all longer than one byte, or a block, stands for
-    // something only before one of their second bytes (or a stripped tab, which may
-    // hide one).
-    static void FindLeads(std::span<const LiteralEscape> escapes, const BlockMarkers* blocks, bool stripTabs,
-                          scan::RunEscapes& runs) {
+    // For the runs: a byte that starts escapes, all longer than one byte, or a block,
+    // stands for something only before one of their second bytes (or a stripped tab,
+    // which may hide one). Unlike FindLeads below, blocks count: the runs then skip
+    // a "<" that opens none.
+    static void FindRunLeads(std::span<const LiteralEscape> escapes, const BlockMarkers* blocks,
+                             bool stripTabs, scan::RunEscapes& runs) {
         const auto lead = [&](char byte, char second) {
             const auto oneByte = [byte](const LiteralEscape& e) {
                 return e.text == std::string_view(&byte, 1);
