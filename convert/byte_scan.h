@@ -664,6 +664,59 @@ inline bool Available() {
            __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2");
 }
 
+QUILLVANE_AVX512 inline __m512i Table(const std::array<char, 16>& table) {
+    return _mm512_broadcast_i32x4(sse2::Load(table.data()));
+}
+
+// Per byte, the bits that its entries in the two tables, by its low and by its high four bits, share.
+QUILLVANE_AVX512 inline __m512i LookUp(__m512i bytes, __m512i low, __m512i high) {
+    const __m512i halves = _mm512_set1_epi8(15);
+    return _mm512_and_si512(_mm512_shuffle_epi8(low, _mm512_and_si512(bytes, halves)),
+                            _mm512_shuffle_epi8(high, _mm512_and_si512(_mm512_srli_epi16(bytes, 4), halves)));
+}
+
+// As avx2::WeightOf, 64 bytes a step: a byte's class bits are four of the first
+// of the set's bytes and four of the last, and each four look up its weight.
+class Weigher {
+public:
+    QUILLVANE_AVX512 Weigher(const ByteSet& bytes, const Weights& weights) {
+        const avx2::NibbleTables set = avx2::NibbleTables::Of(bytes);
+        std::array<char, 16> first{}, last{};
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            (i < 4 ? first : last)[1U << i % 4] = static_cast<char>(weights[i]);
+        low_ = Table(set.low), high_ = Table(set.high);
+        first_ = Table(first), last_ = Table(last);
+    }
+
+    // The sums of the weights of the kept bytes in each eight of the block.
+    QUILLVANE_AVX512 __m512i Sums(__m512i block, std::uint64_t kept = ~0ULL) const {
+        const __m512i classes = LookUp(block, low_, high_);
+        const __m512i weight =
+            _mm512_or_si512(_mm512_shuffle_epi8(first_, _mm512_and_si512(classes, _mm512_set1_epi8(15))),
+                            _mm512_shuffle_epi8(last_, _mm512_and_si512(_mm512_srli_epi16(classes, 4),
+                                                                        _mm512_set1_epi8(15))));
+        return _mm512_sad_epu8(_mm512_maskz_mov_epi8(kept, weight), _mm512_setzero_si512());
+    }
+
+private:
+    __m512i low_, high_, first_, last_;
+};
+
+// The last bytes go by a masked load, whose zeros past the end are kept out of the sum: NUL may weigh.
+QUILLVANE_AVX512 inline std::size_t WeightOf(std::string_view text, const ByteSet& bytes,
+                                             const Weights& weights) {
+    const Weigher weigher(bytes, weights);
+    __m512i sums = _mm512_setzero_si512();
+    std::size_t at = 0;
+    for (; at + kWide <= text.size(); at += kWide)
+        sums = _mm512_add_epi64(sums, weigher.Sums(_mm512_loadu_si512(text.data() + at)));
+    if (at < text.size()) {
+        const std::uint64_t rest = _bzhi_u64(~0ULL, static_cast<unsigned>(text.size() - at));
+        sums = _mm512_add_epi64(sums, weigher.Sums(_mm512_maskz_loadu_epi8(rest, text.data() + at), rest));
+    }
+    return static_cast<std::size_t>(_mm512_reduce_add_epi64(sums));
+}
+
 // Sixty-four bytes at a time: copied as they are when none is marked, else each
 // half's marked bytes given their prefix by one expand, the bytes going where a
 // mask says and the prefix filling the places between. The stops and the marked
@@ -717,7 +770,7 @@ public:
             const std::uint64_t text = whole ? ~0ULL : _bzhi_u64(~0ULL, static_cast<unsigned>(end - from));
             __m512i block =
                 whole ? _mm512_loadu_si512(data + from) : _mm512_maskz_loadu_epi8(text, data + from);
-            const __m512i classes = Classes(block, low, high);
+            const __m512i classes = LookUp(block, low, high);
             std::uint64_t stops = _mm512_test_epi8_mask(classes, stopBits) & text;
             std::uint64_t pairs = 0; // leads whose pair the run writes itself
             if (const std::uint64_t leads = _mm512_test_epi8_mask(classes, leadBits) & stops; leads != 0) {
@@ -759,22 +812,13 @@ private:
         std::uint64_t paired;
     };
 
-    // Per byte, the bits of the members it is: the entries for its two halves share them.
-    QUILLVANE_AVX512 static __m512i Classes(__m512i block, __m512i low, __m512i high) {
-        const __m512i halves = _mm512_set1_epi8(15);
-        return _mm512_and_si512(
-            _mm512_shuffle_epi8(low, _mm512_and_si512(block, halves)),
-            _mm512_shuffle_epi8(high, _mm512_and_si512(_mm512_srli_epi16(block, 4), halves)));
-    }
-
     // The bytes of the block at `from` that a byte of `seconds` follows.
     QUILLVANE_AVX512 static NextBytes SecondsAfter(const char* data, std::size_t from, std::size_t end,
                                                    const Seconds& seconds) {
         const std::size_t next = from + 1;
         const std::uint64_t text =
             next >= end ? 0 : _bzhi_u64(~0ULL, static_cast<unsigned>(std::min(end - next, kWide)));
-        const __m512i classes =
-            Classes(_mm512_maskz_loadu_epi8(text, data + next), seconds.low, seconds.high);
+        const __m512i classes = LookUp(_mm512_maskz_loadu_epi8(text, data + next), seconds.low, seconds.high);
         return {_mm512_test_epi8_mask(classes, classes) & text,
                 _mm512_test_epi8_mask(classes, seconds.pairBits) & text};
     }
@@ -803,10 +847,6 @@ private:
             if (subset.Contains(set[i]))
                 bits = static_cast<std::uint8_t>(bits | 1 << i);
         return bits;
-    }
-
-    QUILLVANE_AVX512 static __m512i Table(const std::array<char, 16>& table) {
-        return _mm512_broadcast_i32x4(sse2::Load(table.data()));
     }
 
     // Two places per byte, the first kept only for a marked one: where the bytes go.
@@ -902,6 +942,8 @@ private:
 // The sum over `text` of the weight of each byte, in one pass however many weights there are.
 inline std::size_t WeightOf(std::string_view text, const ByteSet& bytes, const Weights& weights) {
 #if defined(QUILLVANE_HAS_AVX2)
+    if (avx512::Available())
+        return avx512::WeightOf(text, bytes, weights);
     if (bytes.size() > 4 && avx2::Available())
         return avx2::WeightOf(text, bytes, weights);
 #endif

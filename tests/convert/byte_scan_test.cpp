@@ -238,9 +238,10 @@ TEST(ByteScan, Avx2FindersMatchTheStandardLibrary) {
     CheckRunWriters<avx2::RunEscaper>();
 }
 
-TEST(ByteScan, Avx512RunWritersMatchTheBytesOneByOne) {
+TEST(ByteScan, Avx512WeightsAndRunWritersMatchTheBytesOneByOne) {
     if (!avx512::Available())
         GTEST_SKIP() << "no AVX-512";
+    CheckWeights(avx512::WeightOf);
     CheckRunWriters<avx512::RunEscaper>();
 }
 #endif
