@@ -722,6 +722,11 @@ QUILLVANE_AVX512 inline std::size_t WeightOf(std::string_view text, const ByteSe
 // mask says and the prefix filling the places between. The stops and the marked
 // bytes are told apart by two look-ups, one by each half of the byte, as
 // avx2::Nibbles does. Nothing past the stop is read or written.
+//
+// A block is looked at once however many stops it holds: where a stop handler
+// returns inside it, the next run is taken from what is in the registers, as
+// the bytes from there on are still those read. Only a run that goes on past
+// the block waits for a load, and that load does not wait for the handler.
 class RunEscaper {
 public:
     // Whether the stops, the marked and the dropped bytes, together, fit the eight
@@ -730,68 +735,58 @@ public:
         return escapes.stops.size() + escapes.prefixed.size() + escapes.dropped.size() <= 8;
     }
 
-    explicit RunEscaper(const RunEscapes& escapes)
-        : escapes_(escapes), seconds_(avx2::NibbleTables::Of(escapes.seconds)) {
+    explicit RunEscaper(const RunEscapes& escapes) : swaps_(escapes.swap != escapes.swapped) {
         if (!Fits(escapes))
             throw std::length_error("RunEscaper: more than eight bytes to tell apart");
+        avx2::NibbleTables bytes;
         std::size_t bit = 0;
-        const auto add = [&](const ByteSet& set, std::uint8_t& bits) {
+        const auto add = [&](const ByteSet& set, Vector bits) {
+            std::uint8_t mask = 0;
             for (std::size_t i = 0; i < set.size(); ++i, ++bit) {
-                bytes_.Add(set[i], bit);
-                bits = static_cast<std::uint8_t>(bits | 1 << bit);
+                bytes.Add(set[i], bit);
+                mask = static_cast<std::uint8_t>(mask | 1 << bit);
             }
+            vectors_[bits].fill(static_cast<char>(mask));
         };
-        add(escapes.stops, stopBits_);
-        add(escapes.prefixed, markBits_);
-        add(escapes.dropped, dropBits_);
-        leadBits_ = BitsOf(escapes.stops, escapes.leads);
-        pairBits_ = BitsOf(escapes.seconds, escapes.pairPrefixed);
+        add(escapes.stops, kStopBits);
+        add(escapes.prefixed, kMarkBits);
+        add(escapes.dropped, kDropBits);
+        const avx2::NibbleTables seconds = avx2::NibbleTables::Of(escapes.seconds);
+        for (std::size_t i = 0; i < kWide; ++i) {
+            vectors_[kLow][i] = bytes.low[i % 16], vectors_[kHigh][i] = bytes.high[i % 16];
+            vectors_[kSecondsLow][i] = seconds.low[i % 16], vectors_[kSecondsHigh][i] = seconds.high[i % 16];
+        }
+        vectors_[kLeadBits].fill(static_cast<char>(BitsOf(escapes.stops, escapes.leads)));
+        vectors_[kPairBits].fill(static_cast<char>(BitsOf(escapes.seconds, escapes.pairPrefixed)));
+        vectors_[kPairLead].fill(escapes.pairLead);
+        vectors_[kSwapped].fill(escapes.swapped);
+        vectors_[kSwap].fill(escapes.swap);
+        vectors_[kPrefix].fill(escapes.prefix);
     }
 
     template <typename Stop>
     QUILLVANE_AVX512 char* Write(const char* data, std::size_t from, std::size_t end, char* out,
                                  Stop&& stop) const {
-        // Kept in registers: what `out` writes could be anything to the compiler.
-        const __m512i low = Table(bytes_.low), high = Table(bytes_.high);
-        const __m512i stopBits = _mm512_set1_epi8(static_cast<char>(stopBits_));
-        const __m512i markBits = _mm512_set1_epi8(static_cast<char>(markBits_));
-        const __m512i dropBits = _mm512_set1_epi8(static_cast<char>(dropBits_));
-        const __m512i leadBits = _mm512_set1_epi8(static_cast<char>(leadBits_));
-        const Seconds seconds{Table(seconds_.low), Table(seconds_.high),
-                              _mm512_set1_epi8(static_cast<char>(pairBits_)),
-                              _mm512_set1_epi8(escapes_.pairLead)};
         std::uint64_t carried = 0; // a pair's second that starts the next block
-        const __m512i swapped = _mm512_set1_epi8(escapes_.swapped), swap = _mm512_set1_epi8(escapes_.swap);
-        const __m512i prefix = _mm512_set1_epi8(escapes_.prefix);
-        const bool swaps = escapes_.swap != escapes_.swapped;
         while (from < end) {
-            // Whole blocks go by plain loads and stores, which the processor overlaps better.
-            const bool whole = from + kWide <= end;
-            const std::uint64_t text = whole ? ~0ULL : _bzhi_u64(~0ULL, static_cast<unsigned>(end - from));
-            __m512i block =
-                whole ? _mm512_loadu_si512(data + from) : _mm512_maskz_loadu_epi8(text, data + from);
-            const __m512i classes = LookUp(block, low, high);
-            std::uint64_t stops = _mm512_test_epi8_mask(classes, stopBits) & text;
-            std::uint64_t pairs = 0; // leads whose pair the run writes itself
-            if (const std::uint64_t leads = _mm512_test_epi8_mask(classes, leadBits) & stops; leads != 0) {
-                const NextBytes next = SecondsAfter(data, from, end, seconds);
-                pairs = leads & next.paired & _mm512_cmpeq_epi8_mask(block, seconds.pairLead);
-                stops &= ~leads | (next.seconds & ~pairs);
+            const Block block = Read(data, from, end);
+            const std::size_t base = from;
+            std::uint64_t after = ~0ULL; // the block's bytes not yet written
+            for (;;) {
+                const std::uint64_t stops = block.stops & after;
+                const std::uint64_t run = (stops == 0 ? block.text : (stops & -stops) - 1) & after;
+                out = WriteRun(block, run, carried, out);
+                if (stops == 0) {
+                    carried = block.pairs >> 63;
+                    from = base + kWide;
+                    break;
+                }
+                carried = 0;
+                from = stop(base + static_cast<std::size_t>(std::countr_zero(stops)), out);
+                if (from >= end || from - base >= kWide)
+                    break;
+                after = ~0ULL << (from - base);
             }
-            const std::uint64_t run = stops == 0 ? text : (stops & -stops) - 1; // the bytes before the stop
-            std::uint64_t marked = (_mm512_test_epi8_mask(classes, markBits) | pairs << 1 | carried) & run;
-            carried = stops == 0 ? pairs >> 63 : 0;
-            if (swaps)
-                block = _mm512_mask_blend_epi8(_mm512_cmpeq_epi8_mask(block, swapped), block, swap);
-            std::uint64_t keep = run;
-            if (const std::uint64_t dropped = _mm512_test_epi8_mask(classes, dropBits) & run; dropped != 0) {
-                keep &= ~dropped; // the rest closed up
-                block = _mm512_maskz_compress_epi8(keep, block);
-                marked = _pext_u64(marked, keep);
-                keep = _bzhi_u64(~0ULL, static_cast<unsigned>(std::popcount(keep)));
-            }
-            out = Emit(block, keep, marked, prefix, out);
-            from = stops == 0 ? from + kWide : stop(from + static_cast<std::size_t>(std::popcount(run)), out);
         }
         return out;
     }
@@ -799,11 +794,33 @@ public:
 private:
     static constexpr std::uint64_t kOdd = 0xAAAAAAAAAAAAAAAAULL;
 
-    struct Seconds {
-        __m512i low;
-        __m512i high;
-        __m512i pairBits;
-        __m512i pairLead;
+    // The loop's constants, kept in the object rather than in registers, which the
+    // call of the stop handler would have saved and restored at every stop.
+    enum Vector {
+        kLow, // the stops, the marked and the dropped bytes, by the two halves of a byte
+        kHigh,
+        kStopBits,
+        kMarkBits,
+        kDropBits,
+        kLeadBits,   // among the stops' bits
+        kSecondsLow, // the bytes after a lead that make it stand for something
+        kSecondsHigh,
+        kPairBits, // among the seconds' bits
+        kPairLead,
+        kSwapped,
+        kSwap,
+        kPrefix,
+        kVectors
+    };
+
+    // A block's bytes, swapped already, and by position those of each kind.
+    struct Block {
+        __m512i bytes;
+        std::uint64_t text; // those within the text
+        std::uint64_t stops;
+        std::uint64_t marked;
+        std::uint64_t dropped;
+        std::uint64_t pairs; // leads whose pair the runs write themselves
     };
 
     // The bytes of a block that a second follows, and those a paired second follows.
@@ -812,20 +829,58 @@ private:
         std::uint64_t paired;
     };
 
-    // The bytes of the block at `from` that a byte of `seconds` follows.
-    QUILLVANE_AVX512 static NextBytes SecondsAfter(const char* data, std::size_t from, std::size_t end,
-                                                   const Seconds& seconds) {
+    QUILLVANE_AVX512 __m512i Get(Vector v) const { return _mm512_load_si512(vectors_[v].data()); }
+
+    QUILLVANE_AVX512 Block Read(const char* data, std::size_t from, std::size_t end) const {
+        Block block{};
+        // Whole blocks go by plain loads, which the processor overlaps better.
+        const bool whole = from + kWide <= end;
+        block.text = whole ? ~0ULL : _bzhi_u64(~0ULL, static_cast<unsigned>(end - from));
+        block.bytes =
+            whole ? _mm512_loadu_si512(data + from) : _mm512_maskz_loadu_epi8(block.text, data + from);
+        const __m512i classes = LookUp(block.bytes, Get(kLow), Get(kHigh));
+        block.stops = _mm512_test_epi8_mask(classes, Get(kStopBits)) & block.text;
+        if (const std::uint64_t leads = _mm512_test_epi8_mask(classes, Get(kLeadBits)) & block.stops;
+            leads != 0) {
+            const NextBytes next = SecondsAfter(data, from, end);
+            block.pairs = leads & next.paired & _mm512_cmpeq_epi8_mask(block.bytes, Get(kPairLead));
+            block.stops &= ~leads | (next.seconds & ~block.pairs);
+        }
+        block.marked = _mm512_test_epi8_mask(classes, Get(kMarkBits));
+        block.dropped = _mm512_test_epi8_mask(classes, Get(kDropBits));
+        if (swaps_)
+            block.bytes = _mm512_mask_blend_epi8(_mm512_cmpeq_epi8_mask(block.bytes, Get(kSwapped)),
+                                                 block.bytes, Get(kSwap));
+        return block;
+    }
+
+    // The bytes of the block at `from` that a byte of the seconds follows.
+    QUILLVANE_AVX512 NextBytes SecondsAfter(const char* data, std::size_t from, std::size_t end) const {
         const std::size_t next = from + 1;
         const std::uint64_t text =
             next >= end ? 0 : _bzhi_u64(~0ULL, static_cast<unsigned>(std::min(end - next, kWide)));
-        const __m512i classes = LookUp(_mm512_maskz_loadu_epi8(text, data + next), seconds.low, seconds.high);
+        const __m512i classes =
+            LookUp(_mm512_maskz_loadu_epi8(text, data + next), Get(kSecondsLow), Get(kSecondsHigh));
         return {_mm512_test_epi8_mask(classes, classes) & text,
-                _mm512_test_epi8_mask(classes, seconds.pairBits) & text};
+                _mm512_test_epi8_mask(classes, Get(kPairBits)) & text};
+    }
+
+    // Writes the bytes of the block that `run` holds, the dropped ones left out.
+    QUILLVANE_AVX512 char* WriteRun(const Block& block, std::uint64_t run, std::uint64_t carried,
+                                    char* out) const {
+        std::uint64_t marked = (block.marked | (block.pairs & run) << 1 | carried) & run;
+        std::uint64_t keep = run & ~block.dropped;
+        __m512i bytes = block.bytes;
+        if ((keep & (keep + 1)) != 0) { // not all from the block's start on: closed up
+            bytes = _mm512_maskz_compress_epi8(keep, bytes);
+            marked = _pext_u64(marked, keep);
+            keep = _bzhi_u64(~0ULL, static_cast<unsigned>(std::popcount(keep)));
+        }
+        return Emit(bytes, keep, marked, out);
     }
 
     // Writes the bytes of `keep`, which start the block, the marked ones after their prefix.
-    QUILLVANE_AVX512 static char* Emit(__m512i block, std::uint64_t keep, std::uint64_t marked,
-                                       __m512i prefix, char* out) {
+    QUILLVANE_AVX512 char* Emit(__m512i block, std::uint64_t keep, std::uint64_t marked, char* out) const {
         const auto kept = static_cast<unsigned>(std::popcount(keep));
         if (marked == 0) {
             if (keep == ~0ULL)
@@ -834,6 +889,10 @@ private:
                 _mm512_mask_storeu_epi8(out, keep, block);
             return out + kept;
         }
+        const __m512i prefix = Get(kPrefix);
+        if (kept <= 32)
+            return Spread(_mm512_castsi512_si256(block), static_cast<std::uint32_t>(marked), kept, prefix,
+                          out);
         const unsigned lowKept = std::min(kept, 32U);
         out = Spread(_mm512_castsi512_si256(block), static_cast<std::uint32_t>(marked), lowKept, prefix, out);
         return Spread(_mm512_extracti64x4_epi64(block, 1), static_cast<std::uint32_t>(marked >> 32),
@@ -860,14 +919,8 @@ private:
         return out + written;
     }
 
-    RunEscapes escapes_;
-    avx2::NibbleTables bytes_;   // the stops, the marked and the dropped bytes
-    avx2::NibbleTables seconds_; // the bytes after a lead that make it stand for something
-    std::uint8_t stopBits_ = 0;
-    std::uint8_t markBits_ = 0;
-    std::uint8_t dropBits_ = 0;
-    std::uint8_t leadBits_ = 0; // among the stops' bits
-    std::uint8_t pairBits_ = 0; // among the seconds' bits
+    alignas(kWide) std::array<std::array<char, kWide>, kVectors> vectors_{};
+    bool swaps_;
 };
 
 } // namespace avx512
