@@ -717,9 +717,10 @@ QUILLVANE_AVX512 inline std::size_t WeightOf(std::string_view text, const ByteSe
     return static_cast<std::size_t>(_mm512_reduce_add_epi64(sums));
 }
 
-// Sixty-four bytes at a time: copied as they are when none is marked, else each
-// half's marked bytes given their prefix by one expand, the bytes going where a
-// mask says and the prefix filling the places between. The stops and the marked
+// Sixty-four bytes at a time: copied as they are when none is marked, else the
+// marked bytes given their prefix by an expand, the bytes going where a mask
+// says and the prefix filling the places between; one expand per 32 bytes, or
+// one for the whole run where what it comes to fits 64 bytes. The stops and the marked
 // bytes are told apart by two look-ups, one by each half of the byte, as
 // avx2::Nibbles does. Nothing past the stop is read or written.
 //
@@ -770,23 +771,16 @@ public:
         std::uint64_t carried = 0; // a pair's second that starts the next block
         while (from < end) {
             const Block block = Read(data, from, end);
-            const std::size_t base = from;
-            std::uint64_t after = ~0ULL; // the block's bytes not yet written
-            for (;;) {
-                const std::uint64_t stops = block.stops & after;
-                const std::uint64_t run = (stops == 0 ? block.text : (stops & -stops) - 1) & after;
-                out = WriteRun(block, run, carried, out);
-                if (stops == 0) {
-                    carried = block.pairs >> 63;
-                    from = base + kWide;
-                    break;
-                }
-                carried = 0;
-                from = stop(base + static_cast<std::size_t>(std::countr_zero(stops)), out);
-                if (from >= end || from - base >= kWide)
-                    break;
-                after = ~0ULL << (from - base);
+            if (block.stops != 0) {
+                const Onward onward = WriteStops(block, from, end, out, carried, stop);
+                from = onward.from, out = onward.out, carried = onward.carried;
+                continue;
             }
+            // No stop: the whole block is one run, and nothing is called that
+            // would have the registers saved.
+            out = WriteRun(block, block.text, carried, out);
+            carried = block.pairs >> 63;
+            from += kWide;
         }
         return out;
     }
@@ -829,7 +823,36 @@ private:
         std::uint64_t paired;
     };
 
-    QUILLVANE_AVX512 __m512i Get(Vector v) const { return _mm512_load_si512(vectors_[v].data()); }
+    // Where the writing goes on: the next byte to read, where to write it, and
+    // whether it is a pair's second that the run writes with its prefix.
+    struct Onward {
+        std::size_t from;
+        char* out;
+        std::uint64_t carried;
+    };
+
+    // The runs of the block at `base`, which holds stops, until one goes past it.
+    template <typename Stop>
+    QUILLVANE_AVX512 Onward WriteStops(const Block& block, std::size_t base, std::size_t end, char* out,
+                                       std::uint64_t carried, Stop& stop) const {
+        std::uint64_t after = ~0ULL; // the block's bytes not yet written
+        for (;;) {
+            const std::uint64_t stops = block.stops & after;
+            const std::uint64_t run = (stops == 0 ? block.text : (stops & -stops) - 1) & after;
+            out = WriteRun(block, run, carried, out);
+            if (stops == 0)
+                return {base + kWide, out, block.pairs >> 63};
+            char* written = out; // out's own address taken would keep it in memory throughout
+            const std::size_t from = stop(base + static_cast<std::size_t>(std::countr_zero(stops)), written);
+            out = written;
+            carried = 0;
+            if (from >= end || from - base >= kWide)
+                return {from, out, 0};
+            after = ~0ULL << (from - base);
+        }
+    }
+
+    QUILLVANE_AVX512 __m512i Get(Vector v) const { return _mm512_loadu_si512(vectors_[v].data()); }
 
     QUILLVANE_AVX512 Block Read(const char* data, std::size_t from, std::size_t end) const {
         Block block{};
@@ -866,8 +889,8 @@ private:
     }
 
     // Writes the bytes of the block that `run` holds, the dropped ones left out.
-    QUILLVANE_AVX512 char* WriteRun(const Block& block, std::uint64_t run, std::uint64_t carried,
-                                    char* out) const {
+    [[gnu::always_inline]] QUILLVANE_AVX512 char* WriteRun(const Block& block, std::uint64_t run,
+                                                           std::uint64_t carried, char* out) const {
         std::uint64_t marked = (block.marked | (block.pairs & run) << 1 | carried) & run;
         std::uint64_t keep = run & ~block.dropped;
         __m512i bytes = block.bytes;
@@ -880,7 +903,8 @@ private:
     }
 
     // Writes the bytes of `keep`, which start the block, the marked ones after their prefix.
-    QUILLVANE_AVX512 char* Emit(__m512i block, std::uint64_t keep, std::uint64_t marked, char* out) const {
+    [[gnu::always_inline]] QUILLVANE_AVX512 char* Emit(__m512i block, std::uint64_t keep,
+                                                       std::uint64_t marked, char* out) const {
         const auto kept = static_cast<unsigned>(std::popcount(keep));
         if (marked == 0) {
             if (keep == ~0ULL)
@@ -890,13 +914,22 @@ private:
             return out + kept;
         }
         const __m512i prefix = Get(kPrefix);
-        if (kept <= 32)
+        if (kept <= 32) // the high half would write nothing
             return Spread(_mm512_castsi512_si256(block), static_cast<std::uint32_t>(marked), kept, prefix,
                           out);
-        const unsigned lowKept = std::min(kept, 32U);
-        out = Spread(_mm512_castsi512_si256(block), static_cast<std::uint32_t>(marked), lowKept, prefix, out);
+        const unsigned written = kept + static_cast<unsigned>(std::popcount(marked));
+        if (written <= kWide) { // one expand, the high half's places after the low half's
+            const auto low = static_cast<std::uint32_t>(marked),
+                       high = static_cast<std::uint32_t>(marked >> 32);
+            const unsigned lowWritten = 32 + static_cast<unsigned>(std::popcount(low));
+            const std::uint64_t places = Places(low) | Places(high) << lowWritten;
+            _mm512_mask_storeu_epi8(out, _bzhi_u64(~0ULL, written),
+                                    _mm512_mask_expand_epi8(prefix, places, block));
+            return out + written;
+        }
+        out = Spread(_mm512_castsi512_si256(block), static_cast<std::uint32_t>(marked), 32, prefix, out);
         return Spread(_mm512_extracti64x4_epi64(block, 1), static_cast<std::uint32_t>(marked >> 32),
-                      kept - lowKept, prefix, out);
+                      kept - 32, prefix, out);
     }
 
     // The bits of the members of `set`, by their places in it, that are in `subset`.
@@ -908,12 +941,15 @@ private:
         return bits;
     }
 
-    // Two places per byte, the first kept only for a marked one: where the bytes go.
-    QUILLVANE_AVX512 static char* Spread(__m256i half, std::uint32_t marked, unsigned kept, __m512i prefix,
-                                         char* out) {
-        const std::uint64_t places = kOdd | _pdep_u64(marked, ~kOdd);
-        const __m512i spread =
-            _mm512_mask_expand_epi8(prefix, _pext_u64(kOdd, places), _mm512_castsi256_si512(half));
+    // Where the 32 bytes of `marked` go, a bit for each place, set for a byte and
+    // clear for a prefix: two places per byte, the first kept only for a marked one.
+    [[gnu::always_inline]] QUILLVANE_AVX512 static std::uint64_t Places(std::uint32_t marked) {
+        return _pext_u64(kOdd, kOdd | _pdep_u64(marked, ~kOdd));
+    }
+
+    [[gnu::always_inline]] QUILLVANE_AVX512 static char* Spread(__m256i half, std::uint32_t marked,
+                                                                unsigned kept, __m512i prefix, char* out) {
+        const __m512i spread = _mm512_mask_expand_epi8(prefix, Places(marked), _mm512_castsi256_si512(half));
         const unsigned written = kept + static_cast<unsigned>(std::popcount(marked));
         _mm512_mask_storeu_epi8(out, _bzhi_u64(~0ULL, written), spread);
         return out + written;
