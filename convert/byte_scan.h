@@ -839,7 +839,7 @@ private:
         for (;;) {
             const std::uint64_t stops = block.stops & after;
             const std::uint64_t run = (stops == 0 ? block.text : (stops & -stops) - 1) & after;
-            out = WriteRun(block, run, carried, out);
+            out = after == ~0ULL ? WriteRun(block, run, carried, out) : WriteRunAfter(block, run, out);
             if (stops == 0)
                 return {base + kWide, out, block.pairs >> 63};
             char* written = out; // out's own address taken would keep it in memory throughout
@@ -886,6 +886,20 @@ private:
             LookUp(_mm512_maskz_loadu_epi8(text, data + next), Get(kSecondsLow), Get(kSecondsHigh));
         return {_mm512_test_epi8_mask(classes, classes) & text,
                 _mm512_test_epi8_mask(classes, Get(kPairBits)) & text};
+    }
+
+    // A run that starts past the block's first byte: where it has nothing to
+    // prefix or drop, it is stored from where its first byte would land, which
+    // saves closing it up to the block's start.
+    [[gnu::always_inline]] QUILLVANE_AVX512 char* WriteRunAfter(const Block& block, std::uint64_t run,
+                                                                char* out) const {
+        if (((block.marked | block.dropped | (block.pairs & run) << 1) & run) != 0)
+            return WriteRun(block, run, 0, out);
+        // Only the run's bytes are stored, so nothing below `out` is touched.
+        const auto at =
+            reinterpret_cast<std::uintptr_t>(out) - static_cast<std::uintptr_t>(std::countr_zero(run));
+        _mm512_mask_storeu_epi8(reinterpret_cast<void*>(at), run, block.bytes);
+        return out + std::popcount(run);
     }
 
     // Writes the bytes of the block that `run` holds, the dropped ones left out.
