@@ -369,12 +369,9 @@ std::size_t StreamedBlocks::Close(std::string_view text, std::size_t end, char*&
         return end;
     }
     out = blockAt_; // a blank block is deleted
-    const bool keepTabs = !stripTabs_;
-    std::size_t next = quillvane::AfterTabs(text, end, keepTabs);
-    // A spaced closing there has lost its space before the splice reads it.
-    if (next < text.size() && text[next] == ' ' &&
-        quillvane::MatchAt(text, next, markers_.spacedClosing, keepTabs) != kNone)
-        next = quillvane::AfterTabs(text, next + 1, keepTabs);
+    // (Where a spaced closing follows, losing its space can form one too: that
+    // closing's stop finds it.)
+    const std::size_t next = quillvane::AfterTabs(text, end, !stripTabs_);
     if (const std::size_t formed = FormedBefore(text, next, out); formed != 0)
         return FallBackFormed(end, out - formed);
     return end;
