@@ -162,8 +162,7 @@ public:
 
     // Writes the text run after run, and at each stop what `stop` does. The stops:
     // a CR, and every byte that an escape or a block starts with, but for those the
-    // runs escape themselves.
-    // From `from` on; with `atBlocks`, stopping at the streamed blocks' markers too.
+    // runs escape themselves; with `atBlocks`, the streamed blocks' markers too.
     template <typename Stop>
     char* WriteRuns(std::string_view text, std::size_t from, char* out, Stop&& stop, bool atBlocks) const {
         const scan::RunEscaper& runs = atBlocks && blockRuns_ ? *blockRuns_ : runs_;
@@ -229,10 +228,6 @@ public:
     }
 
 private:
-    // The escapes that the runs write on their own: each of one byte that starts
-    // no other escape and is neither a CR nor a block's first byte, and becomes
-    // either that byte after a prefix, the same for up to four of them, or one
-    // other byte.
     // The markers whose first bytes stop the runs: an opening, and a closing too
     // where the blocks are streamed.
     static std::vector<std::string_view> MarkersOf(const BlockMarkers* blocks, bool closings) {
@@ -243,6 +238,10 @@ private:
         return {blocks->opening};
     }
 
+    // The escapes that the runs write on their own: each of one byte that starts
+    // no other escape and is neither a CR nor a block's first byte, and becomes
+    // either that byte after a prefix, the same for up to four of them, or one
+    // other byte.
     static scan::RunEscapes RunEscapesOf(std::span<const LiteralEscape> escapes,
                                          std::span<const std::string_view> markers, bool stripTabs) {
         scan::RunEscapes runs;
