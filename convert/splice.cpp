@@ -2,9 +2,11 @@
 
 #include "convert/byte_scan.h"
 #include "convert/in_place.h"
+#include "convert/streamed_blocks.h"
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <string>
 
 namespace quillvane {
@@ -67,14 +69,15 @@ private:
 };
 
 // Drops, in place, the space of every spaced opening and every spaced closing in
-// the body. One pass gives what replacing all openings and then all closings
+// the body (of those that start after `formed` bytes, where an opening formed by
+// a deleted block stands). One pass gives what replacing all openings and then all closings
 // gives: dropping a space never forms a new spaced marker, and where both share
 // a space ("<% %>") it is dropped once, after which the closing is gone as well.
 void DropMarkerSpaces(Code& code, const BlockMarkers& markers) {
     char* const data = code.text.data();
     const std::size_t size = code.text.size();
     std::size_t read = code.bodyBegin;
-    MarkerSpaces spaces(std::string_view(data, code.bodyEnd), read, markers);
+    MarkerSpaces spaces(std::string_view(data, code.bodyEnd), read + (code.formedOpening ? 1 : 0), markers);
     std::size_t write = read;
     for (std::size_t space = spaces.Next(read); space != kNone; space = spaces.Next(read)) {
         write = static_cast<std::size_t>(scan::MoveRun(data, size, read, space, data + write) - data);
@@ -219,7 +222,7 @@ std::string SpliceEmbeddedBlocks(Code code, const BlockMarkers& markers) {
         OpenGap(code.text, start, extra);
     char* const data = code.text.data();
     // The code up to the first block, then the blocks, then what follows the body.
-    char* out = scan::MoveRun(data, code.text.size(), code.lead, start, data);
+    char* out = code.lead == 0 ? data + start : scan::MoveRun(data, code.text.size(), code.lead, start, data);
     const std::size_t bodyEnd = code.bodyEnd + extra;
     const std::string_view blocks(data + start + extra, bodyEnd - start - extra);
     if (closings != 0)
@@ -227,6 +230,210 @@ std::string SpliceEmbeddedBlocks(Code code, const BlockMarkers& markers) {
     out = scan::MoveRun(data, code.text.size(), bodyEnd, code.text.size(), out);
     code.text.resize(static_cast<std::size_t>(out - data));
     return std::move(code.text);
+}
+
+namespace {
+
+// A stop at a marker costs a call: past this many, and one for every this many
+// bytes read, the rest is left to the splice after the body pass, which moves
+// from marker to marker at the speed of a search.
+constexpr std::size_t kFreeStops = 16;
+constexpr std::size_t kBytesPerStop = 128;
+
+bool WithoutAny(std::string_view piece, std::string_view bytes) {
+    return piece.find_first_of(bytes) == kNone;
+}
+
+bool EndsSpaced(std::string_view piece) {
+    return !piece.empty() && piece.back() == ' ';
+}
+
+} // namespace
+
+bool StreamedBlocks::Fits(const BlockMarkers& markers, const Statement& statement,
+                          std::span<const LiteralEscape> escapes) {
+    const std::string_view opening = markers.opening, closing = markers.closing;
+    const std::string_view spaced = markers.spacedOpening;
+    // "<%=" or "<?", which "<% " or "<? " becomes without its space, and " %>"
+    // for "%>"; an opening's first byte nowhere else in the markers; the operand's
+    // start no shorter than the opening it replaces, spaced or not.
+    const bool shapes = opening.size() >= 2 && closing.size() >= 2 && spaced.size() >= 2 &&
+                        spaced.back() == ' ' && opening.starts_with(spaced.substr(0, spaced.size() - 1)) &&
+                        markers.spacedClosing == std::string(" ").append(closing) &&
+                        opening.find(opening.front(), 1) == kNone && closing.find(opening.front()) == kNone &&
+                        WithoutAny(opening, " ") && WithoutAny(closing, " ") &&
+                        1 + markers.joiner.size() >= opening.size() + 1;
+    const std::string bytes = std::string(opening).append(closing);
+    // Nothing that the body holds besides the text may hold a marker's byte, or a
+    // space where a spaced closing could take it.
+    bool apart = WithoutAny(statement.opening, bytes) && WithoutAny(statement.joint, bytes) &&
+                 WithoutAny(statement.closing, bytes) && !EndsSpaced(statement.opening) &&
+                 !EndsSpaced(statement.joint);
+    for (const LiteralEscape& escape : escapes)
+        apart = apart && WithoutAny(escape.text, bytes + ' ') && WithoutAny(escape.replacement, bytes) &&
+                !EndsSpaced(escape.replacement) && !escape.replacement.starts_with(' ');
+    return shapes && apart;
+}
+
+std::size_t StreamedBlocks::Growth(const BlockMarkers& markers) {
+    return SpliceGrowth(markers);
+}
+
+StreamedBlocks::StreamedBlocks(const BlockMarkers& markers, std::string_view joint, const char* code,
+                               bool stripTabs)
+    : markers_(markers), bareOpening_(markers.spacedOpening.substr(0, markers.spacedOpening.size() - 1)),
+      markerBytes_(std::string(markers.opening).append(markers.closing)),
+      jointStartsSpaced_(joint.starts_with(' ')), code_(code), stripTabs_(stripTabs) {}
+
+std::size_t StreamedBlocks::Write(std::string_view text, std::size_t at, char*& out) {
+    ++stops_;
+    return text[at] == markers_.opening.front() ? AtOpening(text, at, out) : AtClosing(text, at, out);
+}
+
+// At "<": an opening, "<%=" or "<?"; a spaced one, "<% =" or "<? "; or "<% "
+// alone, which only loses its space.
+std::size_t StreamedBlocks::AtOpening(std::string_view text, std::size_t at, char*& out) {
+    const bool keepTabs = !stripTabs_;
+    const std::size_t spaced = quillvane::MatchAt(text, at, markers_.spacedOpening, keepTabs);
+    if (spaced == kNone && jointStartsSpaced_) { // a joint's space after it would be a spaced opening's
+        const std::size_t bare = quillvane::MatchAt(text, at, bareOpening_, keepTabs);
+        if (bare != kNone && LineBreakOrEndAt(text, quillvane::AfterTabs(text, bare, keepTabs)))
+            return FallBack(at, out);
+    }
+    const std::string_view rest = markers_.opening.substr(bareOpening_.size());
+    const std::size_t end =
+        spaced == kNone ? quillvane::MatchAt(text, at, markers_.opening, keepTabs)
+        : rest.empty()
+            ? spaced
+            : quillvane::MatchAt(text, quillvane::AfterTabs(text, spaced, keepTabs), rest, keepTabs);
+    if (spaced == kNone && end == kNone) {
+        if (Dense(at))
+            return FallBack(at, out);
+        *out++ = text[at];
+        return at + 1;
+    }
+    if (open_ || Dense(at))
+        return FallBack(at, out);
+    if (end != kNone)
+        return Open(end, spaced != kNone, out);
+    // Without its space, what follows could complete a marker.
+    const std::size_t next = quillvane::AfterTabs(text, spaced, keepTabs);
+    if (next < text.size() && markerBytes_.find(text[next]) != kNone)
+        return FallBack(at, out);
+    out = Put(out, bareOpening_);
+    return spaced;
+}
+
+// At "%" or "?": a closing, whose space before it goes, or the byte alone.
+std::size_t StreamedBlocks::AtClosing(std::string_view text, std::size_t at, char*& out) {
+    const bool keepTabs = !stripTabs_;
+    const std::size_t end = quillvane::MatchAt(text, at, markers_.closing, keepTabs);
+    if (end == kNone) {
+        if (Dense(at))
+            return FallBack(at, out);
+        *out++ = text[at];
+        return at + 1;
+    }
+    // The space before, unless it was a spaced opening's and is gone already.
+    std::size_t before = at;
+    while (keepTabs == false && before > 0 && text[before - 1] == '\t')
+        --before;
+    if (before > 0 && text[before - 1] == ' ' && !(open_ && out == contentAt_)) {
+        assert(out[-1] == ' ' && "the space before a closing was not written as itself");
+        --out;
+        // Outside a block, what comes together where the space was may be an opening.
+        if (const std::size_t formed = open_ ? 0 : FormedBefore(text, at, out); formed != 0)
+            return FallBackFormed(at, out - formed);
+    }
+    if (open_)
+        return Close(text, end, out);
+    if (Dense(at))
+        return FallBack(at, out);
+    out = Put(out, markers_.closing);
+    return end;
+}
+
+std::size_t StreamedBlocks::Open(std::size_t end, bool spaced, char*& out) {
+    blockAt_ = out;
+    out = Put(Put(out, "\""), markers_.joiner); // closes the literal the block stands in
+    contentAt_ = out;
+    open_ = true;
+    spacedOpen_ = spaced;
+    return end;
+}
+
+std::size_t StreamedBlocks::Close(std::string_view text, std::size_t end, char*& out) {
+    open_ = false;
+    if (!OnlySpaces({contentAt_, static_cast<std::size_t>(out - contentAt_)})) {
+        out = Put(Put(out, markers_.joiner), "\""); // reopens the literal
+        return end;
+    }
+    out = blockAt_; // a blank block is deleted
+    // (Where a spaced closing follows, losing its space can form one too: that
+    // closing's stop finds it.)
+    const std::size_t next = quillvane::AfterTabs(text, end, !stripTabs_);
+    if (const std::size_t formed = FormedBefore(text, next, out); formed != 0)
+        return FallBackFormed(end, out - formed);
+    return end;
+}
+
+// The rest goes as it stands from `at` in the text, and from an opening formed at
+// `opening` in the output.
+std::size_t StreamedBlocks::FallBackFormed(std::size_t at, const char* opening) {
+    rest_ = opening;
+    formed_ = true;
+    return at;
+}
+
+// How many bytes before `out` start an opening that the text from `next` completes, or 0.
+std::size_t StreamedBlocks::FormedBefore(std::string_view text, std::size_t next, const char* out) const {
+    const bool keepTabs = !stripTabs_;
+    const std::string_view opening = markers_.opening;
+    const auto written = static_cast<std::size_t>(out - code_);
+    for (std::size_t k = 1; k < opening.size(); ++k)
+        if (k <= written && std::string_view(out - k, k) == opening.substr(0, k) &&
+            quillvane::MatchAt(text, next, opening.substr(k), keepTabs) != kNone)
+            return k;
+    return 0;
+}
+
+// The rest of the text goes as it stands from `at`; a block still open goes back
+// to the opening the splice will find.
+std::size_t StreamedBlocks::FallBack(std::size_t at, char*& out) {
+    if (open_) {
+        const std::string_view rest = markers_.opening.substr(bareOpening_.size());
+        out = spacedOpen_ ? Reopen(markers_.spacedOpening, rest, out) : Reopen(markers_.opening, "", out);
+        open_ = false;
+        rest_ = blockAt_;
+    } else {
+        rest_ = out;
+    }
+    return at;
+}
+
+char* StreamedBlocks::Finish(char* out) {
+    if (!open_)
+        return out;
+    open_ = false; // the opening is text, its space gone like every spaced opening's
+    return Reopen(markers_.opening, "", out);
+}
+
+// Writes `first` and `second` where the open block's operand starts, the content
+// moving down behind them.
+char* StreamedBlocks::Reopen(std::string_view first, std::string_view second, char* out) const {
+    const auto content = static_cast<std::size_t>(out - contentAt_);
+    char* const to = blockAt_ + first.size() + second.size();
+    std::memmove(to, contentAt_, content);
+    Put(Put(blockAt_, first), second);
+    return to + content;
+}
+
+bool StreamedBlocks::Dense(std::size_t at) const {
+    return stops_ > kFreeStops + at / kBytesPerStop;
+}
+
+bool StreamedBlocks::LineBreakOrEndAt(std::string_view text, std::size_t at) const {
+    return at >= text.size() || text[at] == '\r';
 }
 
 } // namespace quillvane

@@ -3,6 +3,7 @@
 #include "convert/byte_scan.h"
 #include "convert/exact_blocks.h"
 #include "convert/in_place.h"
+#include "convert/streamed_blocks.h"
 
 #include <algorithm>
 #include <array>
@@ -11,7 +12,9 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <stdexcept>
+#include <vector>
 
 namespace quillvane {
 
@@ -26,13 +29,6 @@ bool EndsWithLineBreak(const char* begin, std::size_t size) {
 } // namespace
 
 namespace {
-
-// Past the tabs from `at`, where tabs are stripped.
-std::size_t AfterTabs(std::string_view text, std::size_t at, bool preserveTabs) {
-    while (!preserveTabs && at < text.size() && text[at] == '\t')
-        ++at;
-    return at;
-}
 
 // Past the line break whose CR is at `cr`, or kNone: stripping the tabs after a
 // CR may bring it to its LF.
@@ -129,13 +125,16 @@ std::size_t PrepareLines(std::string& text, LineRules rules) {
 namespace {
 
 // The record's literal escapes, set up for the body pass; in exact mode also the
-// splice of the record's blocks, which start where an escape may.
+// splice of the record's blocks, which start where an escape may. Blocks streamed
+// (see streamed_blocks.h) get runs of their own, which stop at their markers.
 class EscapeWriter {
 public:
     static constexpr std::size_t kMostEscapes = 16;
 
-    EscapeWriter(std::span<const LiteralEscape> escapes, const BlockMarkers* exactBlocks, bool stripTabs)
-        : escapes_(escapes), runs_(RunEscapesOf(escapes, exactBlocks, stripTabs)), stripTabs_(stripTabs) {
+    EscapeWriter(std::span<const LiteralEscape> escapes, const BlockMarkers* exactBlocks,
+                 const BlockMarkers* streamedBlocks, bool stripTabs)
+        : escapes_(escapes), runs_(RunEscapesOf(escapes, MarkersOf(exactBlocks, false), stripTabs)),
+          stripTabs_(stripTabs) {
         if (escapes.size() > replacements_.size())
             throw std::length_error("EscapeWriter: too many escapes");
         for (std::size_t i = 0; i < escapes.size(); ++i) {
@@ -153,15 +152,21 @@ public:
             blocks_.emplace(*exactBlocks);
             Starts(blocks_->FirstByte(), blocks_->Growth());
         }
+        if (streamedBlocks != nullptr) { // each block's growth counted on its closing
+            blockRuns_.emplace(RunEscapesOf(escapes, MarkersOf(streamedBlocks, true), stripTabs));
+            Starts(streamedBlocks->closing.front(), StreamedBlocks::Growth(*streamedBlocks));
+        }
         FindSingles();
         FindLeads();
     }
 
     // Writes the text run after run, and at each stop what `stop` does. The stops:
     // a CR, and every byte that an escape or a block starts with, but for those the
-    // runs escape themselves.
-    template <typename Stop> char* WriteRuns(std::string_view text, char* out, Stop&& stop) const {
-        return runs_.Write(text.data(), 0, text.size(), out, stop);
+    // runs escape themselves; with `atBlocks`, the streamed blocks' markers too.
+    template <typename Stop>
+    char* WriteRuns(std::string_view text, std::size_t from, char* out, Stop&& stop, bool atBlocks) const {
+        const scan::RunEscaper& runs = atBlocks && blockRuns_ ? *blockRuns_ : runs_;
+        return runs.Write(text.data(), from, text.size(), out, stop);
     }
 
     // Whether a stop at `at` writes nothing but its byte, which the run can take
@@ -223,18 +228,28 @@ public:
     }
 
 private:
+    // The markers whose first bytes stop the runs: an opening, and a closing too
+    // where the blocks are streamed.
+    static std::vector<std::string_view> MarkersOf(const BlockMarkers* blocks, bool closings) {
+        if (blocks == nullptr)
+            return {};
+        if (closings)
+            return {blocks->opening, blocks->closing};
+        return {blocks->opening};
+    }
+
     // The escapes that the runs write on their own: each of one byte that starts
     // no other escape and is neither a CR nor a block's first byte, and becomes
     // either that byte after a prefix, the same for up to four of them, or one
     // other byte.
-    static scan::RunEscapes RunEscapesOf(std::span<const LiteralEscape> escapes, const BlockMarkers* blocks,
-                                         bool stripTabs) {
+    static scan::RunEscapes RunEscapesOf(std::span<const LiteralEscape> escapes,
+                                         std::span<const std::string_view> markers, bool stripTabs) {
         scan::RunEscapes runs;
         for (const LiteralEscape& escape : escapes) {
             const char byte = escape.text.front();
             const auto starts = [byte](const LiteralEscape& e) { return e.text.front() == byte; };
             if (escape.text.size() != 1 || byte == '\r' ||
-                (blocks != nullptr && byte == blocks->opening.front()) ||
+                std::any_of(markers.begin(), markers.end(), [byte](auto m) { return m.front() == byte; }) ||
                 std::count_if(escapes.begin(), escapes.end(), starts) != 1)
                 continue;
             const std::string_view replacement = escape.replacement;
@@ -253,9 +268,9 @@ private:
         for (const LiteralEscape& escape : escapes)
             if (!RunsEscape(runs, escape.text.front()))
                 runs.stops.Add(escape.text.front());
-        if (blocks != nullptr)
-            runs.stops.Add(blocks->opening.front());
-        FindRunLeads(escapes, blocks, stripTabs, runs);
+        for (const std::string_view marker : markers)
+            runs.stops.Add(marker.front());
+        FindRunLeads(escapes, markers, stripTabs, runs);
         return runs;
     }
 
@@ -263,8 +278,9 @@ private:
     // stands for something only before one of their second bytes (or a stripped tab,
     // which may hide one). Unlike FindLeads below, blocks count: the runs then skip
     // a "<" that opens none.
-    static void FindRunLeads(std::span<const LiteralEscape> escapes, const BlockMarkers* blocks,
-                             bool stripTabs, scan::RunEscapes& runs) {
+    static void FindRunLeads(std::span<const LiteralEscape> escapes,
+                             std::span<const std::string_view> markers, bool stripTabs,
+                             scan::RunEscapes& runs) {
         const auto lead = [&](char byte, char second) {
             const auto oneByte = [byte](const LiteralEscape& e) {
                 return e.text == std::string_view(&byte, 1);
@@ -277,8 +293,8 @@ private:
         for (const LiteralEscape& escape : escapes)
             if (escape.text.size() > 1)
                 lead(escape.text[0], escape.text[1]);
-        if (blocks != nullptr)
-            lead(blocks->opening[0], blocks->opening[1]);
+        for (const std::string_view marker : markers)
+            lead(marker[0], marker[1]);
         if (runs.leads.size() != 0 && stripTabs)
             runs.seconds.Add('\t');
         FindPairs(escapes, runs);
@@ -317,16 +333,8 @@ private:
         return next < text.size() ? withSecond_[static_cast<unsigned char>(text[next])] : 0;
     }
 
-    // Where `piece` ends when the text holds it at `at`, with stripped tabs between
-    // its bytes, as the lines hold it once prepared; kNone when it does not.
     std::size_t MatchAt(std::string_view text, std::size_t at, std::string_view piece) const {
-        for (std::size_t i = 0; i < piece.size(); ++i, ++at) {
-            if (i != 0)
-                at = AfterTabs(text, at, !stripTabs_);
-            if (at == text.size() || text[at] != piece[i])
-                return kNone;
-        }
-        return at;
+        return quillvane::MatchAt(text, at, piece, !stripTabs_);
     }
 
     // Whether a byte means no more than its escapes: neither a CR, which may start a
@@ -355,6 +363,7 @@ private:
 
     std::span<const LiteralEscape> escapes_;
     scan::RunEscaper runs_;
+    std::optional<scan::RunEscaper> blockRuns_;
     std::array<ShortPiece, kMostEscapes> replacements_{};
     scan::ByteSet starts_{};
     std::array<std::uint16_t, 256> startingWith_{}; // per first byte, a bit for each escape it starts
@@ -373,18 +382,26 @@ private:
 // into, a gap ahead of it (see in_place.h).
 class BodyWriter {
 public:
-    BodyWriter(EscapeWriter& escapes, const Statement& statement, LineRules rules)
-        : escapes_(escapes), joint_(statement.joint), rules_(rules) {}
+    BodyWriter(EscapeWriter& escapes, const Statement& statement, LineRules rules, StreamedBlocks* blocks)
+        : escapes_(escapes), joint_(statement.joint), rules_(rules), blocks_(blocks) {}
 
     // Writes the runs between the stops, and at each stop what Stop does.
     char* WriteLines(char* text, std::size_t size, char* out) {
         const std::string_view lines(text, size);
-        return escapes_.WriteRuns(lines, out, [&](std::size_t at, char*& written) {
-            const std::size_t read = Stop(lines, at, written);
+        const auto stop = [&](std::size_t at, char*& written) {
+            // A line break, the stop of nearly every line, is written without a call,
+            // which would cost the writer its registers.
+            const std::size_t read = lines[at] == '\r' && at + 1 < size && lines[at + 1] == '\n'
+                                         ? LineBreak(lines, at, at + 2, written)
+                                         : Stop(lines, at, written);
             assert(written + kSlack <= text + read &&
                    "the code caught up with the text: its growth was undercounted");
             return read;
-        });
+        };
+        out = escapes_.WriteRuns(lines, 0, out, stop, blocks_ != nullptr);
+        if (resume_ != kNone) // the blocks stopped streaming: the runs need not stop at their markers
+            out = escapes_.WriteRuns(lines, resume_, out, stop, false);
+        return blocks_ == nullptr ? out : blocks_->Finish(out);
     }
 
     // The final line break, which collapses with one that ends the `size` bytes of lines.
@@ -397,7 +414,14 @@ private:
     // joint, an escape or the byte itself, and returns the position after what it
     // used. Escapes of single bytes are written on while the bytes after the stop
     // have them.
-    std::size_t Stop(std::string_view text, std::size_t at, char*& out) {
+    [[gnu::noinline]] std::size_t Stop(std::string_view text, std::size_t at, char*& out) {
+        if (blocks_ != nullptr && blocks_->Takes(text[at])) {
+            const std::size_t read = blocks_->Write(text, at, out);
+            if (blocks_->Streaming())
+                return read;
+            resume_ = read;
+            return text.size(); // ends the runs that stop at the markers
+        }
         if (escapes_.Passes(text, at)) { // left to the run
             *out++ = text[at];
             return at + 1;
@@ -409,18 +433,24 @@ private:
             return at;
         }
         if (text[at] == '\r')
-            if (const std::size_t after = AfterLineBreak(text, at, rules_.preserveTabs); after != kNone) {
-                if (rules_.preserveEmptyLines || at != lineStart_) // else the line it ends is empty
-                    out = joint_.WriteTo(out);
-                lineStart_ = AfterTabs(text, after, rules_.preserveTabs); // past an indented line's tabs
-                return lineStart_;
-            }
+            if (const std::size_t after = AfterLineBreak(text, at, rules_.preserveTabs); after != kNone)
+                return LineBreak(text, at, after, out);
         return escapes_.Write(text, at, out);
+    }
+
+    // The line break from `at` to `after` becomes a joint.
+    std::size_t LineBreak(std::string_view text, std::size_t at, std::size_t after, char*& out) {
+        if (rules_.preserveEmptyLines || at != lineStart_) // else the line it ends is empty
+            out = joint_.WriteTo(out);
+        lineStart_ = AfterTabs(text, after, rules_.preserveTabs); // past an indented line's tabs
+        return lineStart_;
     }
 
     EscapeWriter& escapes_;
     Piece joint_;
     LineRules rules_;
+    StreamedBlocks* blocks_;
+    std::size_t resume_ = kNone;    // where the runs go on once the blocks stopped streaming
     std::size_t lineStart_ = kNone; // past the last line break and the tabs stripped after it
 };
 
@@ -468,26 +498,38 @@ std::size_t RawBound(std::string_view lines, const EscapeWriter& escapes, const 
 Code WriteCode(std::string text, LineRules rules, const TargetRecord& target, const Statement& statement,
                Escaping escaping) {
     const bool exact = escaping == Escaping::Exact;
+    const BlockMarkers* const blocks = exact ? nullptr : target.blocks; // spliced after the escapes
+    const BlockMarkers* const streamed =
+        blocks != nullptr && StreamedBlocks::Fits(*blocks, statement, target.escapes) ? blocks : nullptr;
     EscapeWriter escapes(exact ? target.exactEscapes : target.escapes, exact ? target.blocks : nullptr,
-                         !rules.preserveTabs);
+                         streamed, !rules.preserveTabs);
     std::size_t body = RawBound(text, escapes, statement);
     if (body == 0)
         body = PreparedBound(text, PrepareLines(text, rules), escapes, statement);
+    if (streamed != nullptr) // an operand's start is written before its closing is read
+        body += 1 + streamed->joiner.size();
     const std::string head = Head(target), tail = Tail(target);
     const std::size_t bound =
         head.size() + statement.opening.size() + body + statement.closing.size() + tail.size();
     // The splice that follows grows the code by its blocks: written that far in, the
     // code leaves it room to grow into without moving.
-    const std::size_t lead =
-        escaping == Escaping::Default && target.blocks != nullptr ? SpliceRoom(text, *target.blocks) : 0;
+    const std::size_t lead = blocks != nullptr && streamed == nullptr ? SpliceRoom(text, *blocks) : 0;
     const std::size_t size = text.size();
     const std::size_t gap = lead + bound - size + kSlack;
     OpenGap(text, 0, gap);
     char* const begin = text.data();
     Code code{std::move(text), lead, lead + head.size(), 0};
-    BodyWriter writer(escapes, statement, rules);
+    std::optional<StreamedBlocks> streaming;
+    if (streamed != nullptr)
+        streaming.emplace(*streamed, statement.joint, begin + code.bodyBegin, !rules.preserveTabs);
+    BodyWriter writer(escapes, statement, rules, streaming ? &*streaming : nullptr);
     char* out = WriteStatements(begin + gap, size, writer, statement, Put(begin + lead, head));
     code.bodyEnd = static_cast<std::size_t>(out - begin);
+    if (streaming) { // what is left to splice
+        const char* const rest = streaming->Rest();
+        code.bodyBegin = rest == nullptr ? code.bodyEnd : static_cast<std::size_t>(rest - begin);
+        code.formedOpening = streaming->RestStartsFormed();
+    }
     code.text.resize(static_cast<std::size_t>(Put(out, tail) - begin));
     return code;
 }

@@ -10,13 +10,17 @@
 
 namespace quillvane {
 
-// Generated code, and where in it the body stands between its delimiters. The
-// code starts `lead` bytes into the text, room left for the splice to grow into.
+// Generated code, and where in it the body stands between its delimiters, as
+// far as its blocks are still to be spliced. The code starts `lead` bytes into
+// the text, room left for the splice to grow into.
 struct Code {
     std::string text;
     std::size_t lead = 0;
     std::size_t bodyBegin = 0;
     std::size_t bodyEnd = 0;
+    // The body starts with an opening that a deleted blank block formed: the space
+    // after it, if any, is not a spaced opening's.
+    bool formedOpening = false;
 };
 
 // What becomes of the text's lines: AppendLineBreak always, StripTabs and
@@ -30,6 +34,25 @@ struct LineRules {
 // break is left for the body pass to add, since appending could move the whole
 // text. Returns how many line breaks the lines hold, the final one included.
 std::size_t PrepareLines(std::string& text, LineRules rules);
+
+// Past the tabs from `at`, where tabs are stripped.
+inline std::size_t AfterTabs(std::string_view text, std::size_t at, bool preserveTabs) {
+    while (!preserveTabs && at < text.size() && text[at] == '\t')
+        ++at;
+    return at;
+}
+
+// Where `piece` ends when the text holds it at `at`, with stripped tabs between
+// its bytes, as the lines hold it once prepared; npos when it does not.
+inline std::size_t MatchAt(std::string_view text, std::size_t at, std::string_view piece, bool preserveTabs) {
+    for (std::size_t i = 0; i < piece.size(); ++i, ++at) {
+        if (i != 0)
+            at = AfterTabs(text, at, preserveTabs);
+        if (at == text.size() || text[at] != piece[i])
+            return std::string_view::npos;
+    }
+    return at;
+}
 
 // Which of the record's escapes the body gets: the window's, or those that make
 // the code print the text exactly.

@@ -31,12 +31,17 @@ TEST(Differential, EngineMatchesTheTranscription) {
         {"<", "<%= %>", "%= a %>"},
         {"<", "<? ?>", "? b ?>"},
         {"x\r\n", "\r\n", "\t\r\n", "\r\n", "\r\t\n", "\r\t\r\n", "y"}};
+    // Openings that form only once a blank block is deleted, each alone, where
+    // nothing crowds them.
+    const std::string seams[] = {"<<%= %>%= a %>", "<<? ?>? b ?>"};
     // Every cut follows the keyword's length in bytes.
     const std::string keywords[] = {"", "\u00c9cho", std::string(300, 'k')};
     std::mt19937 random(20261206);
-    for (std::size_t i = 0; i < shapes.size() + 1500; ++i) {
+    for (std::size_t i = 0; i < shapes.size() + std::size(seams) + 1500; ++i) {
         std::string text;
-        if (i < shapes.size())
+        if (i >= shapes.size() && i < shapes.size() + std::size(seams))
+            text = seams[i - shapes.size()];
+        else if (i < shapes.size())
             for (const std::string& part : shapes[i])
                 for (int n = 0; n < 40; ++n)
                     text += part;
