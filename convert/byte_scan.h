@@ -5,8 +5,8 @@
 // the runs with their simplest escapes (RunEscaper), and finding a short marker
 // text. With SSE2 (every x86-64 processor has it) sixteen positions are
 // classified at once; where the processor has AVX2 the larger sets go 32
-// positions at a time and the runs 16, and with AVX-512 the runs go 64 at a
-// time. The portable versions do the same one by one, serve every other
+// positions at a time and the runs 16, and with AVX-512 the runs and the
+// weighing go 64 at a time. The portable versions do the same one by one, serve every other
 // processor, and are what the tests hold the fast ones to.
 
 #include <algorithm>
