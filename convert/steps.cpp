@@ -88,8 +88,22 @@ struct LineCompactor {
             const std::size_t after = AfterLineBreak(cr);
             if (after == kNone)
                 return;
+            const std::size_t line = after - read;
             read = after;
+            SkipRepeats(line);
         }
+    }
+
+    // The empty line just skipped, again and again, as in a page of blank lines:
+    // ever longer stretches compared with as much skipped just before, all copies.
+    void SkipRepeats(std::size_t line) {
+        constexpr std::size_t kLongest = 1 << 16;
+        const auto again = [&](std::size_t span) { // the first byte alone settles most
+            return size - read >= span && data[read] == data[read - span] &&
+                   std::memcmp(data + read, data + read - span, span) == 0;
+        };
+        for (std::size_t span = line; again(span); span = 2 * span <= kLongest ? 2 * span : span)
+            read += span;
     }
 };
 
