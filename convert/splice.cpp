@@ -94,6 +94,17 @@ bool OnlySpaces(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
 }
 
+// Where a deleted block leaves what is written and the rest of the text side by
+// side: how many bytes at the end of `written` start an opening whose rest
+// `completes` takes, or 0.
+template <typename Completes>
+std::size_t OpeningAcross(std::string_view written, std::string_view opening, Completes&& completes) {
+    for (std::size_t k = 1; k < opening.size(); ++k)
+        if (written.ends_with(opening.substr(0, k)) && completes(opening.substr(k)))
+            return k;
+    return 0;
+}
+
 // One left-to-right pass of the splice. What makes it exact: every opening marker
 // takes the first closing marker after it that no earlier opening took, so the
 // taken closings ahead of the scan are always the next few closings in a row.
@@ -171,16 +182,13 @@ private:
     // output starts with the statement's opening, which ends in a quote, so what is
     // looked back at is always the body's.
     char* OpeningAcrossGap() {
-        const std::string_view opening = markers_.opening;
-        const std::size_t back = std::min<std::size_t>(opening.size() - 1, out_ - code_);
-        const std::string_view written(out_ - back, back);
-        for (std::size_t k = 1; k < opening.size(); ++k)
-            if (k <= written.size() && HoldsAt(written, written.size() - k, opening.substr(0, k)) &&
-                HoldsAt(body_, read_, opening.substr(k))) {
-                read_ += opening.size() - k;
-                return out_ - k;
-            }
-        return nullptr;
+        const std::size_t k =
+            OpeningAcross({code_, static_cast<std::size_t>(out_ - code_)}, markers_.opening,
+                          [&](std::string_view rest) { return HoldsAt(body_, read_, rest); });
+        if (k == 0)
+            return nullptr;
+        read_ += markers_.opening.size() - k;
+        return out_ - k;
     }
 
     std::string_view body_;
@@ -306,12 +314,8 @@ std::size_t StreamedBlocks::AtOpening(std::string_view text, std::size_t at, cha
         : rest.empty()
             ? spaced
             : quillvane::MatchAt(text, quillvane::AfterTabs(text, spaced, keepTabs), rest, keepTabs);
-    if (spaced == kNone && end == kNone) {
-        if (Dense(at))
-            return FallBack(at, out);
-        *out++ = text[at];
-        return at + 1;
-    }
+    if (spaced == kNone && end == kNone)
+        return Plain(text, at, out);
     if (open_ || Dense(at))
         return FallBack(at, out);
     if (end != kNone)
@@ -328,15 +332,11 @@ std::size_t StreamedBlocks::AtOpening(std::string_view text, std::size_t at, cha
 std::size_t StreamedBlocks::AtClosing(std::string_view text, std::size_t at, char*& out) {
     const bool keepTabs = !stripTabs_;
     const std::size_t end = quillvane::MatchAt(text, at, markers_.closing, keepTabs);
-    if (end == kNone) {
-        if (Dense(at))
-            return FallBack(at, out);
-        *out++ = text[at];
-        return at + 1;
-    }
+    if (end == kNone)
+        return Plain(text, at, out);
     // The space before, unless it was a spaced opening's and is gone already.
     std::size_t before = at;
-    while (keepTabs == false && before > 0 && text[before - 1] == '\t')
+    while (!keepTabs && before > 0 && text[before - 1] == '\t')
         --before;
     if (before > 0 && text[before - 1] == ' ' && !(open_ && out == contentAt_)) {
         assert(out[-1] == ' ' && "the space before a closing was not written as itself");
@@ -351,6 +351,14 @@ std::size_t StreamedBlocks::AtClosing(std::string_view text, std::size_t at, cha
         return FallBack(at, out);
     out = Put(out, markers_.closing);
     return end;
+}
+
+// A marker's first byte that starts none: written as it is.
+std::size_t StreamedBlocks::Plain(std::string_view text, std::size_t at, char*& out) {
+    if (Dense(at))
+        return FallBack(at, out);
+    *out++ = text[at];
+    return at + 1;
 }
 
 std::size_t StreamedBlocks::Open(std::size_t end, bool spaced, char*& out) {
@@ -387,14 +395,9 @@ std::size_t StreamedBlocks::FallBackFormed(std::size_t at, const char* opening) 
 
 // How many bytes before `out` start an opening that the text from `next` completes, or 0.
 std::size_t StreamedBlocks::FormedBefore(std::string_view text, std::size_t next, const char* out) const {
-    const bool keepTabs = !stripTabs_;
-    const std::string_view opening = markers_.opening;
-    const auto written = static_cast<std::size_t>(out - code_);
-    for (std::size_t k = 1; k < opening.size(); ++k)
-        if (k <= written && std::string_view(out - k, k) == opening.substr(0, k) &&
-            quillvane::MatchAt(text, next, opening.substr(k), keepTabs) != kNone)
-            return k;
-    return 0;
+    return OpeningAcross(
+        {code_, static_cast<std::size_t>(out - code_)}, markers_.opening,
+        [&](std::string_view rest) { return quillvane::MatchAt(text, next, rest, !stripTabs_) != kNone; });
 }
 
 // The rest of the text goes as it stands from `at`; a block still open goes back

@@ -57,6 +57,7 @@ public:
 private:
     std::size_t AtOpening(std::string_view text, std::size_t at, char*& out);
     std::size_t AtClosing(std::string_view text, std::size_t at, char*& out);
+    std::size_t Plain(std::string_view text, std::size_t at, char*& out);
     std::size_t Open(std::size_t end, bool spaced, char*& out);
     std::size_t Close(std::string_view text, std::size_t end, char*& out);
     std::size_t FallBack(std::size_t at, char*& out);

@@ -34,8 +34,8 @@ TEST(Differential, EngineMatchesTheTranscription) {
     // Openings that form only once a blank block is deleted, each alone, where
     // nothing crowds them.
     const std::string seams[] = {"<<%= %>%= a %>", "<<? ?>? b ?>"};
-    // Every cut follows the keyword's length in bytes.
-    const std::string keywords[] = {"", "\u00c9cho", std::string(300, 'k')};
+    // Every cut follows the keyword's length in bytes; a keyword may hold markers.
+    const std::string keywords[] = {"", "\u00c9cho", std::string(300, 'k'), " ?><%= "};
     std::mt19937 random(20261206);
     for (std::size_t i = 0; i < shapes.size() + std::size(seams) + 1500; ++i) {
         std::string text;
@@ -50,8 +50,8 @@ TEST(Differential, EngineMatchesTheTranscription) {
                 text += atoms[random() % std::size(atoms)];
         for (std::size_t t = 0; t < kConversionTargets.size(); ++t)
             for (int flags = 0; flags < 8; ++flags) {
-                const std::string keyword =
-                    i % 2 == 0 ? std::string(kConversionTargets[t].printKeyword) : keywords[i / 2 % 3];
+                const std::string keyword = i % 2 == 0 ? std::string(kConversionTargets[t].printKeyword)
+                                                       : keywords[i / 2 % std::size(keywords)];
                 ASSERT_EQ(kConversionTargets[t].convert(text, keyword, flags & 1, flags & 2, flags & 4),
                           reference::kByTarget[t](text, keyword, flags & 1, flags & 2, flags & 4))
                     << kConversionTargets[t].languageCode << ", flags " << flags << ", keyword \"" << keyword
