@@ -5,9 +5,9 @@
 // the runs with their simplest escapes (RunEscaper), and finding a short marker
 // text. With SSE2 (every x86-64 processor has it) sixteen positions are
 // classified at once; where the processor has AVX2 the larger sets go 32
-// positions at a time and the runs 16, and with AVX-512 the runs and the
-// weighing go 64 at a time. The portable versions do the same one by one, serve every other
-// processor, and are what the tests hold the fast ones to.
+// positions at a time and the runs 64, and with AVX-512 the weighing too. The
+// portable versions do the same one by one, serve every other processor, and
+// are what the tests hold the fast ones to.
 
 #include <algorithm>
 #include <array>
@@ -75,13 +75,16 @@ using Weights = std::array<std::uint8_t, ByteSet::kCapacity>;
 // The passes take their stops a block of this many bytes at a time.
 inline constexpr std::size_t kWide = 64;
 
+// How far past what it keeps a run writer may write: its stores are whole.
+inline constexpr std::size_t kSpill = 32;
+
 // What a pass writes in one go: the bytes up to the next of `stops`, escaping on
 // the way those whose escape needs nothing but themselves: each byte of
 // `prefixed` (at most four) is written after `prefix`, `swapped` is written as
 // `swap`, and the bytes of `dropped` not at all. Those bytes then need no stop
 // of their own. The text may be read from the buffer it is written into: all
 // that is written lies below what has been read as long as the writing never
-// passes the reading, and, where bytes are prefixed, stays sixteen bytes behind.
+// passes the reading, and stays kSpill bytes behind.
 struct RunEscapes {
     ByteSet stops{};
     ByteSet prefixed{};
@@ -98,6 +101,21 @@ struct RunEscapes {
     char pairLead = 0;
     ByteSet pairPrefixed{};
 };
+
+// Whether the stops, the marked and the dropped bytes, together, fit the eight
+// bits by which the block writers tell bytes apart.
+inline bool FitsOneLookUp(const RunEscapes& escapes) {
+    return escapes.stops.size() + escapes.prefixed.size() + escapes.dropped.size() <= 8;
+}
+
+// The bits of the members of `set`, by their places in it, that are in `subset`.
+inline std::uint8_t BitsOf(const ByteSet& set, const ByteSet& subset) {
+    std::uint8_t bits = 0;
+    for (std::size_t i = 0; i < set.size(); ++i)
+        if (subset.Contains(set[i]))
+            bits = static_cast<std::uint8_t>(bits | 1 << i);
+    return bits;
+}
 
 // Where a run ended: at a stop, or at the end of the text; and the end of what was written.
 struct RunEnd {
@@ -583,74 +601,246 @@ struct Spread {
 };
 inline constexpr Spread kSpread{};
 
-// Sixteen bytes at a time: one look-up per half gives where each byte goes, and
-// one shuffle puts both halves with their prefixes in place.
+// Sixty-four bytes at a time, as avx512::RunEscaper goes, with what AVX2 has: the
+// block's stops, marked and dropped bytes found by two look-ups per half, and a
+// stop handled without reading the block again. Without AVX-512's masked
+// stores a run is written in whole pieces of 32 or 16 bytes, which spill past
+// what it keeps by less than kSpill; the marked bytes of sixteen get their
+// prefixes by one shuffle; a run with a dropped byte goes one byte at a time.
 class RunEscaper {
 public:
-    explicit RunEscaper(const RunEscapes& escapes) : tail_(escapes), escapes_(escapes) {
-        if (escapes.prefixed.size() > 4)
-            throw std::length_error("RunEscaper: more than four prefixed bytes");
+    static bool Fits(const RunEscapes& escapes) { return FitsOneLookUp(escapes); }
+
+    explicit RunEscaper(const RunEscapes& escapes) : swaps_(escapes.swap != escapes.swapped) {
+        if (!Fits(escapes))
+            throw std::length_error("RunEscaper: more than eight bytes to tell apart");
+        NibbleTables bytes;
+        std::size_t bit = 0;
+        const auto add = [&](const ByteSet& set, Vector bits) {
+            std::uint8_t mask = 0;
+            for (std::size_t i = 0; i < set.size(); ++i, ++bit) {
+                bytes.Add(set[i], bit);
+                mask = static_cast<std::uint8_t>(mask | 1 << bit);
+            }
+            vectors_[bits].fill(static_cast<char>(mask));
+        };
+        add(escapes.stops, kStopBits);
+        add(escapes.prefixed, kMarkBits);
+        add(escapes.dropped, kDropBits);
+        const NibbleTables seconds = NibbleTables::Of(escapes.seconds);
+        for (std::size_t i = 0; i < kBlock; ++i) {
+            vectors_[kLow][i] = bytes.low[i % 16], vectors_[kHigh][i] = bytes.high[i % 16];
+            vectors_[kSecondsLow][i] = seconds.low[i % 16], vectors_[kSecondsHigh][i] = seconds.high[i % 16];
+        }
+        vectors_[kLeadBits].fill(static_cast<char>(BitsOf(escapes.stops, escapes.leads)));
+        vectors_[kPairBits].fill(static_cast<char>(BitsOf(escapes.seconds, escapes.pairPrefixed)));
+        vectors_[kPairLead].fill(escapes.pairLead);
+        vectors_[kSwapped].fill(escapes.swapped);
+        vectors_[kSwap].fill(escapes.swap);
+        vectors_[kPrefix].fill(escapes.prefix);
     }
 
     template <typename Stop>
     QUILLVANE_AVX2 char* Write(const char* data, std::size_t from, std::size_t end, char* out,
                                Stop&& stop) const {
-        const __m128i swapped = _mm_set1_epi8(escapes_.swapped), swap = _mm_set1_epi8(escapes_.swap);
-        const bool swaps = escapes_.swap != escapes_.swapped;
+        alignas(kBlock) std::array<char, 4 * kBlock> tail; // the last blocks, padded
+        std::uint64_t carried = 0;                         // a pair's second that starts the next block
         while (from < end) {
-            if (from + sse2::kBlock > end) // the last bytes, too few for a block
-                return tail_.Write(data, from, end, out, stop);
-            __m128i block = sse2::Load(data + from);
-            if (Matches(block, escapes_.stops) != 0 || Matches(block, escapes_.dropped) != 0) {
-                // A block with a stop or a dropped byte goes one byte at a time.
-                const RunEnd part = tail_.Run(data, from, from + sse2::kBlock, out);
-                out = part.out;
-                from = part.at < from + sse2::kBlock ? stop(part.at, out) : part.at;
+            const Block block = Read(data, from, end, tail);
+            if (block.stops != 0) {
+                std::uint64_t after = ~0ULL; // the block's bytes not yet written
+                for (;;) {
+                    const std::uint64_t stops = block.stops & after;
+                    const std::uint64_t run = (stops == 0 ? block.text : (stops & -stops) - 1) & after;
+                    out = WriteRun(block, run, carried, out);
+                    carried = 0;
+                    if (stops == 0) {
+                        carried = block.pairs >> 63;
+                        from += kWide;
+                        break;
+                    }
+                    char* written = out; // out's own address taken would keep it in memory throughout
+                    const std::size_t next =
+                        stop(from + static_cast<std::size_t>(std::countr_zero(stops)), written);
+                    out = written;
+                    if (next >= end || next - from >= kWide) {
+                        from = next;
+                        break;
+                    }
+                    after = ~0ULL << (next - from);
+                }
                 continue;
             }
-            from += sse2::kBlock;
-            const unsigned marked = Matches(block, escapes_.prefixed);
-            if (swaps)
-                block = _mm_blendv_epi8(block, swap, _mm_cmpeq_epi8(block, swapped));
-            if (marked == 0) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
-                out += sse2::kBlock;
-                continue;
-            }
-            const unsigned low = marked & 0xFF, high = marked >> 8;
-            const __m256i lanes = _mm256_inserti128_si256(_mm256_castsi128_si256(Spread(low)),
-                                                          _mm_add_epi8(Spread(high), _mm_set1_epi8(8)), 1);
-            const __m256i spread =
-                _mm256_blendv_epi8(_mm256_shuffle_epi8(_mm256_broadcastsi128_si256(block), lanes),
-                                   _mm256_set1_epi8(escapes_.prefix), lanes);
-            // Each half's store reaches sixteen bytes past where its output starts:
-            // below the half's first byte, which the writing stays behind.
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(spread));
-            out += 8 + std::popcount(low);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_extracti128_si256(spread, 1));
-            out += 8 + std::popcount(high);
+            out = WriteRun(block, block.text, carried, out);
+            carried = block.pairs >> 63;
+            from += kWide;
         }
         return out;
     }
 
 private:
-    // One bit per byte of the block that is in the set; unused members of a set
-    // repeat its last byte, so that eight compares are always right.
-    QUILLVANE_AVX2 static unsigned Matches(__m128i block, const ByteSet& set) {
-        if (set.size() == 0)
-            return 0;
-        __m128i hits = _mm_setzero_si128();
-        for (std::size_t i = 0; i < ByteSet::kCapacity; ++i)
-            hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(set[i])));
-        return static_cast<unsigned>(_mm_movemask_epi8(hits));
+    enum Vector {
+        kLow, // the stops, the marked and the dropped bytes, by the two halves of a byte
+        kHigh,
+        kStopBits,
+        kMarkBits,
+        kDropBits,
+        kLeadBits,   // among the stops' bits
+        kSecondsLow, // the bytes after a lead that make it stand for something
+        kSecondsHigh,
+        kPairBits, // among the seconds' bits
+        kPairLead,
+        kSwapped,
+        kSwap,
+        kPrefix,
+        kVectors
+    };
+
+    // A block by position: where its bytes can be read, with at least a block
+    // more after them, and the bytes of each kind.
+    struct Block {
+        const char* at;
+        std::uint64_t text; // those within the text
+        std::uint64_t stops;
+        std::uint64_t marked;
+        std::uint64_t dropped;
+        std::uint64_t pairs; // leads whose pair the runs write themselves
+    };
+
+    QUILLVANE_AVX2 __m256i Get(Vector v) const {
+        return _mm256_load_si256(reinterpret_cast<const __m256i*>(vectors_[v].data()));
     }
 
-    QUILLVANE_AVX2 static __m128i Spread(unsigned marked) {
+    // Per byte of the 64 at `at`, the bits its two halves share in the tables.
+    struct Classes {
+        __m256i low, high;
+    };
+    QUILLVANE_AVX2 Classes ClassesAt(const char* at, Vector low, Vector high) const {
+        return {LookUp(Load(at), Get(low), Get(high)), LookUp(Load(at + kBlock), Get(low), Get(high))};
+    }
+
+    QUILLVANE_AVX2 static __m256i LookUp(__m256i bytes, __m256i low, __m256i high) {
+        return _mm256_and_si256(_mm256_shuffle_epi8(low, Nibbles::LowHalves(bytes)),
+                                _mm256_shuffle_epi8(high, Nibbles::LowHalves(_mm256_srli_epi16(bytes, 4))));
+    }
+
+    // The bytes whose classes have any of `bits`.
+    QUILLVANE_AVX2 static std::uint64_t Having(const Classes& classes, __m256i bits) {
+        return ~(static_cast<std::uint64_t>(Without(classes.high, bits)) << 32 | Without(classes.low, bits));
+    }
+
+    QUILLVANE_AVX2 static std::uint32_t Without(__m256i classes, __m256i bits) {
+        const __m256i none = _mm256_cmpeq_epi8(_mm256_and_si256(classes, bits), _mm256_setzero_si256());
+        return static_cast<std::uint32_t>(_mm256_movemask_epi8(none));
+    }
+
+    // Per byte of the 64 at `at`, a bit where it is the pairs' lead.
+    QUILLVANE_AVX2 std::uint64_t PairLeadsAt(const char* at) const {
+        const __m256i lead = Get(kPairLead);
+        const auto low = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(Load(at), lead)));
+        const auto high =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(Load(at + kBlock), lead)));
+        return static_cast<std::uint64_t>(high) << 32 | low;
+    }
+
+    QUILLVANE_AVX2 Block Read(const char* data, std::size_t from, std::size_t end,
+                              std::array<char, 4 * kBlock>& tail) const {
+        Block block{};
+        block.at = data + from;
+        // Read in place while a block and the one after it are within the text.
+        if (end - from < 2 * kWide) {
+            tail.fill(0);
+            std::memcpy(tail.data(), data + from, std::min(end - from, tail.size()));
+            block.at = tail.data();
+        }
+        const std::size_t left = end - from;
+        block.text = left >= kWide ? ~0ULL : (1ULL << left) - 1;
+        const Classes classes = ClassesAt(block.at, kLow, kHigh);
+        block.stops = Having(classes, Get(kStopBits)) & block.text;
+        if (const std::uint64_t leads = Having(classes, Get(kLeadBits)) & block.stops; leads != 0) {
+            // The bytes that a second follows within the text.
+            const std::uint64_t next = left > kWide ? ~0ULL : block.text >> 1;
+            const Classes seconds = ClassesAt(block.at + 1, kSecondsLow, kSecondsHigh);
+            const std::uint64_t followed = Having(seconds, _mm256_set1_epi8(-1)) & next;
+            const std::uint64_t paired = Having(seconds, Get(kPairBits)) & next;
+            block.pairs = leads & paired & PairLeadsAt(block.at);
+            block.stops &= ~leads | (followed & ~block.pairs);
+        }
+        block.marked = Having(classes, Get(kMarkBits));
+        block.dropped = Having(classes, Get(kDropBits));
+        return block;
+    }
+
+    QUILLVANE_AVX2 __m256i Swapped(__m256i bytes) const {
+        if (!swaps_)
+            return bytes;
+        return _mm256_blendv_epi8(bytes, Get(kSwap), _mm256_cmpeq_epi8(bytes, Get(kSwapped)));
+    }
+
+    // Writes the bytes of the block that `run` holds, all in a row.
+    QUILLVANE_AVX2 char* WriteRun(const Block& block, std::uint64_t run, std::uint64_t carried,
+                                  char* out) const {
+        if (run == 0)
+            return out;
+        const auto first = static_cast<unsigned>(std::countr_zero(run));
+        const auto size = static_cast<unsigned>(std::popcount(run));
+        const char* const in = block.at + first;
+        const std::uint64_t marked = ((block.marked | (block.pairs & run) << 1 | carried) & run) >> first;
+        if ((block.dropped & run) != 0)
+            return WriteBytes(in, size, marked, (block.dropped & run) >> first, out);
+        if (marked == 0) {
+            for (unsigned at = 0; at < size; at += kBlock)
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at), Swapped(Load(in + at)));
+            return out + size;
+        }
+        for (unsigned at = 0; at < size; at += 16) {
+            const __m256i bytes = Swapped(_mm256_castsi128_si256(sse2::Load(in + at)));
+            const unsigned kept = std::min(16U, size - at);
+            const auto marks = static_cast<unsigned>(marked >> at) & 0xFFFF;
+            if (marks == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
+                out += kept;
+                continue;
+            }
+            out = Spread(_mm256_castsi256_si128(bytes), marks, kept, out);
+        }
+        return out;
+    }
+
+    // Sixteen bytes, of which `kept` are kept, the marked ones after the prefix.
+    QUILLVANE_AVX2 char* Spread(__m128i bytes, unsigned marked, unsigned kept, char* out) const {
+        const unsigned low = marked & 0xFF, high = marked >> 8 & 0xFF;
+        const __m256i lanes = _mm256_inserti128_si256(_mm256_castsi128_si256(Lanes(low)),
+                                                      _mm_add_epi8(Lanes(high), _mm_set1_epi8(8)), 1);
+        const __m256i spread = _mm256_blendv_epi8(
+            _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(bytes), lanes), Get(kPrefix), lanes);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(spread));
+        out += std::min(kept, 8U) + static_cast<unsigned>(std::popcount(low));
+        if (kept <= 8)
+            return out;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_extracti128_si256(spread, 1));
+        return out + (kept - 8) + static_cast<unsigned>(std::popcount(high));
+    }
+
+    QUILLVANE_AVX2 static __m128i Lanes(unsigned marked) {
         return sse2::Load(reinterpret_cast<const char*>(kSpread.lanes[marked].data()));
     }
 
-    portable::RunEscaper tail_;
-    RunEscapes escapes_;
+    // A run with dropped bytes, one byte at a time.
+    char* WriteBytes(const char* in, unsigned size, std::uint64_t marked, std::uint64_t dropped,
+                     char* out) const {
+        const char swapped = vectors_[kSwapped][0], swap = vectors_[kSwap][0], prefix = vectors_[kPrefix][0];
+        for (unsigned i = 0; i < size; ++i) {
+            if (marked >> i & 1)
+                *out++ = prefix;
+            if ((dropped >> i & 1) == 0)
+                *out++ = swaps_ && in[i] == swapped ? swap : in[i];
+        }
+        return out;
+    }
+
+    alignas(kBlock) std::array<std::array<char, kBlock>, kVectors> vectors_{};
+    bool swaps_;
 };
 
 } // namespace avx2
@@ -732,9 +922,7 @@ class RunEscaper {
 public:
     // Whether the stops, the marked and the dropped bytes, together, fit the eight
     // bits of a look-up.
-    static bool Fits(const RunEscapes& escapes) {
-        return escapes.stops.size() + escapes.prefixed.size() + escapes.dropped.size() <= 8;
-    }
+    static bool Fits(const RunEscapes& escapes) { return FitsOneLookUp(escapes); }
 
     explicit RunEscaper(const RunEscapes& escapes) : swaps_(escapes.swap != escapes.swapped) {
         if (!Fits(escapes))
@@ -949,15 +1137,6 @@ private:
                       kept - 32, prefix, out);
     }
 
-    // The bits of the members of `set`, by their places in it, that are in `subset`.
-    static std::uint8_t BitsOf(const ByteSet& set, const ByteSet& subset) {
-        std::uint8_t bits = 0;
-        for (std::size_t i = 0; i < set.size(); ++i)
-            if (subset.Contains(set[i]))
-                bits = static_cast<std::uint8_t>(bits | 1 << i);
-        return bits;
-    }
-
     // Where the 32 bytes of `marked` go, a bit for each place, set for a byte and
     // clear for a prefix: two places per byte, the first kept only for a marked one.
     [[gnu::always_inline]] QUILLVANE_AVX512 static std::uint64_t Places(std::uint32_t marked) {
@@ -1020,7 +1199,7 @@ public:
 #if defined(QUILLVANE_HAS_AVX2)
         if (avx512::Available() && avx512::RunEscaper::Fits(escapes))
             expands_.emplace(escapes);
-        else if (avx2::Available())
+        else if (avx2::Available() && avx2::RunEscaper::Fits(escapes))
             blocks_.emplace(escapes);
 #endif
     }

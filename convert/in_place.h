@@ -8,6 +8,8 @@
 // the code written is longer than the text read by at most the gap, and the
 // writing stays behind the reading.
 
+#include "convert/byte_scan.h"
+
 #include <array>
 #include <cstddef>
 #include <cstring>
@@ -19,7 +21,7 @@ namespace quillvane {
 
 // Every write may spill this far past what it keeps, so the writing stays this
 // far behind the reading.
-inline constexpr std::size_t kSlack = 16;
+inline constexpr std::size_t kSlack = scan::kSpill;
 
 inline char* Put(char* out, std::string_view piece) {
     std::memcpy(out, piece.data(), piece.size());
@@ -55,7 +57,8 @@ inline bool HoldsAt(std::string_view text, std::size_t at, std::string_view piec
 // whatever it is written into has a block of slack at its end.
 class ShortPiece {
 public:
-    static constexpr std::size_t kPadded = kSlack;
+    static constexpr std::size_t kPadded = 16;
+    static_assert(kPadded <= kSlack);
 
     ShortPiece() = default;
     explicit ShortPiece(std::string_view text) : size_(text.size()) {

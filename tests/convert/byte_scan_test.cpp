@@ -183,14 +183,14 @@ template <typename Writer> void CheckRunWriters() {
             for (char& c : text) // mostly filler, so that long runs happen too
                 c = rng() % 8 == 0 ? alphabet[rng() % alphabet.size()] : 'x';
             const std::string expected = Escaped(text, e);
-            std::size_t gap = 16; // as much as the writing gets ahead anywhere: dropped bytes not counted
+            std::size_t gap = kSpill; // as much as the writing gets ahead anywhere: dropped bytes not counted
             for (const char c : text)
                 gap += e.stops.Contains(c) ? 2 : e.prefixed.Contains(c) ? 1 : 0;
             std::string buffer = std::string(gap, '-') + text;
             const char* const read = buffer.data() + gap;
             char* const end =
                 writer.Write(read, 0, text.size(), buffer.data(), [&](std::size_t at, char*& out) {
-                    EXPECT_LE(out + 16, read + at) << "the writing caught up with the reading: " << text;
+                    EXPECT_LE(out + kSpill, read + at) << "the writing caught up with the reading: " << text;
                     if (Pair(text, at, e)) {
                         *out++ = read[at];
                         *out++ = e.prefix;
