@@ -1,12 +1,13 @@
 #pragma once
 
-// The code is written into the buffer of the text it is made from, so that a
-// big text costs no second buffer. The text first moves up by as much as the
-// code can grow beyond it, and a little more; then the code is written from the
-// start while the text is read ahead of it. The growth is counted as the most
-// that each byte's escape can add, never less than nothing, so at every point
-// the code written is longer than the text read by at most the gap, and the
-// writing stays behind the reading.
+// The splice rewrites the code in the code's own buffer, so that a big text
+// costs no third buffer. The code first moves up by as much as the blocks can
+// grow it, and a little more, unless WriteCode left that room before it; then
+// the new code is written from the start while the old is read ahead of it.
+// Each block's growth is counted as the most it can add, so at every point the
+// code written is longer than the code read by at most the gap, and the writing
+// stays behind the reading. The pieces below serve every pass: a write may
+// spill up to kSlack bytes past what it keeps, so every buffer has that room.
 
 #include "convert/byte_scan.h"
 
@@ -20,7 +21,7 @@
 namespace quillvane {
 
 // Every write may spill this far past what it keeps, so the writing stays this
-// far behind the reading.
+// far behind the reading, and short of a buffer's end.
 inline constexpr std::size_t kSlack = scan::kSpill;
 
 inline char* Put(char* out, std::string_view piece) {

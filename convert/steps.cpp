@@ -392,15 +392,16 @@ private:
 
 // EscapeQuotes and JoinLines, and on the way StripTabs and CollapseEmptyLines
 // where the lines still need them (on lines that have been through PrepareLines
-// they change nothing). The text is read from the buffer the code is written
-// into, a gap ahead of it (see in_place.h).
+// they change nothing). The text is read from its own buffer.
 class BodyWriter {
 public:
-    BodyWriter(EscapeWriter& escapes, const Statement& statement, LineRules rules, StreamedBlocks* blocks)
-        : escapes_(escapes), joint_(statement.joint), rules_(rules), blocks_(blocks) {}
+    // The code is written into a buffer that ends at `limit`, kSlack short of it.
+    BodyWriter(EscapeWriter& escapes, const Statement& statement, LineRules rules, StreamedBlocks* blocks,
+               const char* limit)
+        : escapes_(escapes), joint_(statement.joint), rules_(rules), blocks_(blocks), limit_(limit) {}
 
     // Writes the runs between the stops, and at each stop what Stop does.
-    char* WriteLines(char* text, std::size_t size, char* out) {
+    char* WriteLines(const char* text, std::size_t size, char* out) {
         const std::string_view lines(text, size);
         const auto stop = [&](std::size_t at, char*& written) {
             // A line break, the stop of nearly every line, is written without a call,
@@ -408,8 +409,7 @@ public:
             const std::size_t read = lines[at] == '\r' && at + 1 < size && lines[at + 1] == '\n'
                                          ? LineBreak(lines, at, at + 2, written)
                                          : Stop(lines, at, written);
-            assert(written + kSlack <= text + read &&
-                   "the code caught up with the text: its growth was undercounted");
+            assert(written + kSlack <= limit_ && "the code outgrew its bound: its growth was undercounted");
             return read;
         };
         out = escapes_.WriteRuns(lines, 0, out, stop, blocks_ != nullptr);
@@ -464,13 +464,14 @@ private:
     Piece joint_;
     LineRules rules_;
     StreamedBlocks* blocks_;
+    [[maybe_unused]] const char* limit_;
     std::size_t resume_ = kNone;    // where the runs go on once the blocks stopped streaming
     std::size_t lineStart_ = kNone; // past the last line break and the tabs stripped after it
 };
 
 // The statements: the opening, the lines and the closing, the final line break's
 // joint cut as the frame needs.
-char* WriteStatements(char* lines, std::size_t size, BodyWriter& body, const Statement& statement,
+char* WriteStatements(const char* lines, std::size_t size, BodyWriter& body, const Statement& statement,
                       char* out) {
     out = Put(out, statement.opening);
     out = body.WriteLines(lines, size, out);
@@ -529,15 +530,16 @@ Code WriteCode(std::string text, LineRules rules, const TargetRecord& target, co
     // code leaves it room to grow into without moving.
     const std::size_t lead = blocks != nullptr && streamed == nullptr ? SpliceRoom(text, *blocks) : 0;
     const std::size_t size = text.size();
-    const std::size_t gap = lead + bound - size + kSlack;
-    OpenGap(text, 0, gap);
-    char* const begin = text.data();
-    Code code{std::move(text), lead, lead + head.size(), 0};
+    // The code gets a buffer of its own: making room for it in the text's buffer
+    // would cost moving the whole text up, on top of setting the room aside.
+    std::string written(lead + bound + kSlack, '\0');
+    char* const begin = written.data();
+    Code code{std::move(written), lead, lead + head.size(), 0};
     std::optional<StreamedBlocks> streaming;
     if (streamed != nullptr)
         streaming.emplace(*streamed, statement.joint, begin + code.bodyBegin, !rules.preserveTabs);
-    BodyWriter writer(escapes, statement, rules, streaming ? &*streaming : nullptr);
-    char* out = WriteStatements(begin + gap, size, writer, statement, Put(begin + lead, head));
+    BodyWriter writer(escapes, statement, rules, streaming ? &*streaming : nullptr, begin + code.text.size());
+    char* out = WriteStatements(text.data(), size, writer, statement, Put(begin + lead, head));
     code.bodyEnd = static_cast<std::size_t>(out - begin);
     if (streaming) { // what is left to splice
         const char* const rest = streaming->Rest();

@@ -12,7 +12,7 @@ namespace quillvane {
 
 // Generated code, and where in it the body stands between its delimiters, as
 // far as its blocks are still to be spliced. The code starts `lead` bytes into
-// the text, room left for the splice to grow into.
+// its buffer, room left for the splice to grow into.
 struct Code {
     std::string text;
     std::size_t lead = 0;
@@ -59,7 +59,8 @@ inline std::size_t MatchAt(std::string_view text, std::size_t at, std::string_vi
 enum class Escaping { Default, Exact };
 
 // The lines' rules, then EscapeQuotes (the record's literal escapes), JoinLines,
-// FrameBody and WrapInDelimiters, written in one pass into the text's own buffer.
+// FrameBody and WrapInDelimiters, written in one pass into a buffer of the size
+// the code can come to at most.
 // The rules are applied in that same pass unless blocks are spliced in it or the
 // lines are mostly empty; then PrepareLines comes first. In exact mode the record's blocks are
 // spliced here too, their content unescaped (see exact_blocks.h), and
