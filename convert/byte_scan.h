@@ -611,29 +611,40 @@ class RunEscaper {
 public:
     static bool Fits(const RunEscapes& escapes) { return FitsOneLookUp(escapes); }
 
-    explicit RunEscaper(const RunEscapes& escapes) : swaps_(escapes.swap != escapes.swapped) {
+    explicit RunEscaper(const RunEscapes& escapes)
+        : swaps_(escapes.swap != escapes.swapped), pairs_(escapes.pairPrefixed.size() != 0) {
         if (!Fits(escapes))
             throw std::length_error("RunEscaper: more than eight bytes to tell apart");
-        NibbleTables bytes;
-        std::size_t bit = 0;
-        const auto add = [&](const ByteSet& set, Vector bits) {
-            std::uint8_t mask = 0;
-            for (std::size_t i = 0; i < set.size(); ++i, ++bit) {
-                bytes.Add(set[i], bit);
-                mask = static_cast<std::uint8_t>(mask | 1 << bit);
-            }
-            vectors_[bits].fill(static_cast<char>(mask));
-        };
-        add(escapes.stops, kStopBits);
-        add(escapes.prefixed, kMarkBits);
-        add(escapes.dropped, kDropBits);
-        const NibbleTables seconds = NibbleTables::Of(escapes.seconds);
+        // Each byte to tell apart gets a bit of its own, the seconds too where they fit.
+        ByteSet bytes = escapes.stops;
+        for (const ByteSet* set : {&escapes.prefixed, &escapes.dropped})
+            for (std::size_t i = 0; i < set->size(); ++i)
+                bytes.Add((*set)[i]);
+        std::size_t more = 0;
+        for (std::size_t i = 0; i < escapes.seconds.size(); ++i)
+            more += bytes.Contains(escapes.seconds[i]) ? 0 : 1;
+        together_ = bytes.size() + more <= ByteSet::kCapacity;
+        if (together_)
+            for (std::size_t i = 0; i < escapes.seconds.size(); ++i)
+                bytes.Add(escapes.seconds[i]);
+        const NibbleTables tables = NibbleTables::Of(bytes);
+        const NibbleTables seconds = NibbleTables::Of(together_ ? ByteSet{} : escapes.seconds);
         for (std::size_t i = 0; i < kBlock; ++i) {
-            vectors_[kLow][i] = bytes.low[i % 16], vectors_[kHigh][i] = bytes.high[i % 16];
+            vectors_[kLow][i] = tables.low[i % 16], vectors_[kHigh][i] = tables.high[i % 16];
             vectors_[kSecondsLow][i] = seconds.low[i % 16], vectors_[kSecondsHigh][i] = seconds.high[i % 16];
         }
-        vectors_[kLeadBits].fill(static_cast<char>(BitsOf(escapes.stops, escapes.leads)));
-        vectors_[kPairBits].fill(static_cast<char>(BitsOf(escapes.seconds, escapes.pairPrefixed)));
+        for (std::size_t byte = 0; byte < classOf_.size(); ++byte)
+            classOf_[byte] = static_cast<std::uint8_t>(tables.low[byte & 15] & tables.high[byte >> 4]);
+        const auto bits = [&](Vector v, const ByteSet& set, const ByteSet& subset) {
+            vectors_[v].fill(static_cast<char>(BitsOf(set, subset)));
+        };
+        bits(kStopBits, bytes, escapes.stops);
+        bits(kMarkBits, bytes, escapes.prefixed);
+        bits(kDropBits, bytes, escapes.dropped);
+        bits(kLeadBits, bytes, escapes.leads);
+        bits(kSecondBits, bytes, escapes.seconds);
+        bits(kPairBits, together_ ? bytes : escapes.seconds, escapes.pairPrefixed);
+        bits(kPairLeadBits, bytes, ByteSet{escapes.pairLead});
         vectors_[kPairLead].fill(escapes.pairLead);
         vectors_[kSwapped].fill(escapes.swapped);
         vectors_[kSwap].fill(escapes.swap);
@@ -686,9 +697,11 @@ private:
         kMarkBits,
         kDropBits,
         kLeadBits,   // among the stops' bits
-        kSecondsLow, // the bytes after a lead that make it stand for something
+        kSecondBits, // the bytes after a lead that make it stand for something, if together
+        kSecondsLow, // else the seconds by the two halves of a byte
         kSecondsHigh,
-        kPairBits, // among the seconds' bits
+        kPairBits,     // among the seconds' bits
+        kPairLeadBits, // the pairs' lead, if together
         kPairLead,
         kSwapped,
         kSwap,
@@ -734,8 +747,31 @@ private:
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(none));
     }
 
+    // The bytes of the block at `at` that a second follows, and those a paired second follows.
+    struct NextBytes {
+        std::uint64_t seconds;
+        std::uint64_t paired;
+    };
+
+    QUILLVANE_AVX2 NextBytes Following(const char* at, const Classes& classes) const {
+        if (together_) { // the block's own classes, one byte on, and the next block's first byte's
+            const auto next = classOf_[static_cast<unsigned char>(at[kWide])];
+            return {OneOn(classes, next, kSecondBits), OneOn(classes, next, kPairBits)};
+        }
+        const Classes seconds = ClassesAt(at + 1, kSecondsLow, kSecondsHigh);
+        return {Having(seconds, _mm256_set1_epi8(-1)), Having(seconds, Get(kPairBits))};
+    }
+
+    // The bytes whose next byte has any of the bits of `v`, the last one's being `next`.
+    QUILLVANE_AVX2 std::uint64_t OneOn(const Classes& classes, std::uint8_t next, Vector v) const {
+        const auto last = static_cast<std::uint64_t>((next & static_cast<std::uint8_t>(vectors_[v][0])) != 0);
+        return Having(classes, Get(v)) >> 1 | last << 63;
+    }
+
     // Per byte of the 64 at `at`, a bit where it is the pairs' lead.
-    QUILLVANE_AVX2 std::uint64_t PairLeadsAt(const char* at) const {
+    QUILLVANE_AVX2 std::uint64_t PairLeads(const char* at, const Classes& classes) const {
+        if (together_)
+            return Having(classes, Get(kPairLeadBits));
         const __m256i lead = Get(kPairLead);
         const auto low = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(Load(at), lead)));
         const auto high =
@@ -758,13 +794,11 @@ private:
         const Classes classes = ClassesAt(block.at, kLow, kHigh);
         block.stops = Having(classes, Get(kStopBits)) & block.text;
         if (const std::uint64_t leads = Having(classes, Get(kLeadBits)) & block.stops; leads != 0) {
-            // The bytes that a second follows within the text.
-            const std::uint64_t next = left > kWide ? ~0ULL : block.text >> 1;
-            const Classes seconds = ClassesAt(block.at + 1, kSecondsLow, kSecondsHigh);
-            const std::uint64_t followed = Having(seconds, _mm256_set1_epi8(-1)) & next;
-            const std::uint64_t paired = Having(seconds, Get(kPairBits)) & next;
-            block.pairs = leads & paired & PairLeadsAt(block.at);
-            block.stops &= ~leads | (followed & ~block.pairs);
+            const std::uint64_t next = left > kWide ? ~0ULL : block.text >> 1; // the next byte is text
+            const NextBytes after = Following(block.at, classes);
+            if (pairs_)
+                block.pairs = leads & after.paired & next & PairLeads(block.at, classes);
+            block.stops &= ~leads | (after.seconds & next & ~block.pairs);
         }
         block.marked = Having(classes, Get(kMarkBits));
         block.dropped = Having(classes, Get(kDropBits));
@@ -840,7 +874,10 @@ private:
     }
 
     alignas(kBlock) std::array<std::array<char, kBlock>, kVectors> vectors_{};
+    std::array<std::uint8_t, 256> classOf_{}; // the classes of a byte alone
     bool swaps_;
+    bool pairs_;
+    bool together_ = false; // the seconds have bits among the classes
 };
 
 } // namespace avx2
