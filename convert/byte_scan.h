@@ -4,10 +4,10 @@
 // bytes of a small set a block at a time, moving the runs between them, writing
 // the runs with their simplest escapes (RunEscaper), and finding a short marker
 // text. With SSE2 (every x86-64 processor has it) sixteen positions are
-// classified at once; where the processor has AVX2 the larger sets go 32
-// positions at a time and the runs 64, and with AVX-512 the weighing too. The
-// portable versions do the same one by one, serve every other processor, and
-// are what the tests hold the fast ones to.
+// classified at once; where the processor has AVX2 the larger sets and the
+// weighing go 32 positions at a time and the runs 64, and with AVX-512 the
+// weighing 64 too. The portable versions do the same one by one, serve every
+// other processor, and are what the tests hold the fast ones to.
 
 #include <algorithm>
 #include <array>
@@ -560,7 +560,8 @@ private:
 };
 
 // The weight of each byte by its class: one look-up for the bits of the first
-// four bytes of the set, one for those of the others.
+// four bytes of the set, one for those of the others. Faster than SSE2's
+// compares for any set, as the text comes twice as wide.
 QUILLVANE_AVX2 inline std::size_t WeightOf(std::string_view text, const ByteSet& bytes,
                                            const Weights& weights) {
     const Nibbles set(bytes);
@@ -571,6 +572,8 @@ QUILLVANE_AVX2 inline std::size_t WeightOf(std::string_view text, const ByteSet&
     __m256i sums = _mm256_setzero_si256();
     std::size_t at = 0;
     for (; at + kBlock <= text.size(); at += kBlock) {
+        // Asked for well ahead, the text comes in faster than the processor's own guess brings it.
+        _mm_prefetch(text.data() + at + 2048, _MM_HINT_T0);
         const __m256i classes = set.Classes(Load(text.data() + at));
         const __m256i weight = _mm256_or_si256(
             _mm256_shuffle_epi8(firstWeights, Nibbles::LowHalves(classes)),
@@ -1266,7 +1269,7 @@ inline std::size_t WeightOf(std::string_view text, const ByteSet& bytes, const W
 #if defined(QUILLVANE_HAS_AVX2)
     if (avx512::Available())
         return avx512::WeightOf(text, bytes, weights);
-    if (bytes.size() > 4 && avx2::Available())
+    if (avx2::Available())
         return avx2::WeightOf(text, bytes, weights);
 #endif
 #if defined(QUILLVANE_HAS_SSE2)
