@@ -604,21 +604,36 @@ struct Spread {
 };
 inline constexpr Spread kSpread{};
 
-// Sixty-four bytes at a time, as avx512::RunEscaper goes, with what AVX2 has: the
-// block's stops, marked and dropped bytes found by two look-ups per half, and a
-// stop handled without reading the block again. Without AVX-512's masked
-// stores a run is written in whole pieces of 32 or 16 bytes, which spill past
-// what it keeps by less than kSpill; the marked bytes of sixteen get their
-// prefixes by one shuffle; a run with a dropped byte goes one byte at a time.
-class RunEscaper {
-public:
-    static bool Fits(const RunEscapes& escapes) { return FitsOneLookUp(escapes); }
+// The constants of the block run writers, a block of each, by which the bytes
+// to tell apart are told apart with one look-up by each half of a byte: each
+// has a bit of its own, the seconds too where all fit (`together`). The seconds
+// are also looked up apart, for where they do not and for AVX-512, which takes
+// them from the next byte on.
+struct RunTables {
+    enum Vector {
+        kLow, // the stops, the marked and the dropped bytes, and the seconds if together
+        kHigh,
+        kStopBits,
+        kMarkBits,
+        kDropBits,
+        kLeadBits,     // among the stops
+        kSecondBits,   // the bytes after a lead that make it stand for something, if together
+        kPairedBits,   // the seconds that get the prefix after the pairs' lead, if together
+        kPairLeadBits, // the pairs' lead, if together
+        kSecondsLow,   // the seconds alone, by the two halves of a byte
+        kSecondsHigh,
+        kPairBits, // the paired seconds, among the seconds alone
+        kPairLead,
+        kSwapped,
+        kSwap,
+        kPrefix,
+        kVectors
+    };
 
-    explicit RunEscaper(const RunEscapes& escapes)
-        : swaps_(escapes.swap != escapes.swapped), pairs_(escapes.pairPrefixed.size() != 0) {
-        if (!Fits(escapes))
+    explicit RunTables(const RunEscapes& escapes)
+        : swaps(escapes.swap != escapes.swapped), pairs(escapes.pairPrefixed.size() != 0) {
+        if (!FitsOneLookUp(escapes))
             throw std::length_error("RunEscaper: more than eight bytes to tell apart");
-        // Each byte to tell apart gets a bit of its own, the seconds too where they fit.
         ByteSet bytes = escapes.stops;
         for (const ByteSet* set : {&escapes.prefixed, &escapes.dropped})
             for (std::size_t i = 0; i < set->size(); ++i)
@@ -626,33 +641,53 @@ public:
         std::size_t more = 0;
         for (std::size_t i = 0; i < escapes.seconds.size(); ++i)
             more += bytes.Contains(escapes.seconds[i]) ? 0 : 1;
-        together_ = bytes.size() + more <= ByteSet::kCapacity;
-        if (together_)
+        together = bytes.size() + more <= ByteSet::kCapacity;
+        if (together)
             for (std::size_t i = 0; i < escapes.seconds.size(); ++i)
                 bytes.Add(escapes.seconds[i]);
-        const NibbleTables tables = NibbleTables::Of(bytes);
-        const NibbleTables seconds = NibbleTables::Of(together_ ? ByteSet{} : escapes.seconds);
-        for (std::size_t i = 0; i < kBlock; ++i) {
-            vectors_[kLow][i] = tables.low[i % 16], vectors_[kHigh][i] = tables.high[i % 16];
-            vectors_[kSecondsLow][i] = seconds.low[i % 16], vectors_[kSecondsHigh][i] = seconds.high[i % 16];
+        const NibbleTables tables = NibbleTables::Of(bytes), seconds = NibbleTables::Of(escapes.seconds);
+        for (std::size_t i = 0; i < kWide; ++i) {
+            vectors[kLow][i] = tables.low[i % 16], vectors[kHigh][i] = tables.high[i % 16];
+            vectors[kSecondsLow][i] = seconds.low[i % 16], vectors[kSecondsHigh][i] = seconds.high[i % 16];
         }
-        for (std::size_t byte = 0; byte < classOf_.size(); ++byte)
-            classOf_[byte] = static_cast<std::uint8_t>(tables.low[byte & 15] & tables.high[byte >> 4]);
+        for (std::size_t byte = 0; byte < classOf.size(); ++byte)
+            classOf[byte] = static_cast<std::uint8_t>(tables.low[byte & 15] & tables.high[byte >> 4]);
         const auto bits = [&](Vector v, const ByteSet& set, const ByteSet& subset) {
-            vectors_[v].fill(static_cast<char>(BitsOf(set, subset)));
+            vectors[v].fill(static_cast<char>(BitsOf(set, subset)));
         };
         bits(kStopBits, bytes, escapes.stops);
         bits(kMarkBits, bytes, escapes.prefixed);
         bits(kDropBits, bytes, escapes.dropped);
         bits(kLeadBits, bytes, escapes.leads);
         bits(kSecondBits, bytes, escapes.seconds);
-        bits(kPairBits, together_ ? bytes : escapes.seconds, escapes.pairPrefixed);
+        bits(kPairedBits, bytes, escapes.pairPrefixed);
         bits(kPairLeadBits, bytes, ByteSet{escapes.pairLead});
-        vectors_[kPairLead].fill(escapes.pairLead);
-        vectors_[kSwapped].fill(escapes.swapped);
-        vectors_[kSwap].fill(escapes.swap);
-        vectors_[kPrefix].fill(escapes.prefix);
+        bits(kPairBits, escapes.seconds, escapes.pairPrefixed);
+        vectors[kPairLead].fill(escapes.pairLead);
+        vectors[kSwapped].fill(escapes.swapped);
+        vectors[kSwap].fill(escapes.swap);
+        vectors[kPrefix].fill(escapes.prefix);
     }
+
+    alignas(kWide) std::array<std::array<char, kWide>, kVectors> vectors{};
+    std::array<std::uint8_t, 256> classOf{}; // the classes of a byte alone
+    bool swaps;
+    bool pairs;
+    bool together = false;
+};
+
+// Sixty-four bytes at a time, as avx512::RunEscaper goes, with what AVX2 has: the
+// block's stops, marked and dropped bytes, and where they fit the seconds too,
+// found by two look-ups per half, and a stop handled without reading the block
+// again. Without AVX-512's masked
+// stores a run is written in whole pieces of 32 or 16 bytes, which spill past
+// what it keeps by less than kSpill; the marked bytes of sixteen get their
+// prefixes by one shuffle; a run with a dropped byte goes one byte at a time.
+class RunEscaper {
+public:
+    static bool Fits(const RunEscapes& escapes) { return FitsOneLookUp(escapes); }
+
+    explicit RunEscaper(const RunEscapes& escapes) : tables_(escapes) {}
 
     template <typename Stop>
     QUILLVANE_AVX2 char* Write(const char* data, std::size_t from, std::size_t end, char* out,
@@ -693,24 +728,8 @@ public:
     }
 
 private:
-    enum Vector {
-        kLow, // the stops, the marked and the dropped bytes, by the two halves of a byte
-        kHigh,
-        kStopBits,
-        kMarkBits,
-        kDropBits,
-        kLeadBits,   // among the stops' bits
-        kSecondBits, // the bytes after a lead that make it stand for something, if together
-        kSecondsLow, // else the seconds by the two halves of a byte
-        kSecondsHigh,
-        kPairBits,     // among the seconds' bits
-        kPairLeadBits, // the pairs' lead, if together
-        kPairLead,
-        kSwapped,
-        kSwap,
-        kPrefix,
-        kVectors
-    };
+    using Vector = RunTables::Vector;
+    using enum RunTables::Vector;
 
     // A block by position: where its bytes can be read, with at least a block
     // more after them, and the bytes of each kind.
@@ -724,7 +743,7 @@ private:
     };
 
     QUILLVANE_AVX2 __m256i Get(Vector v) const {
-        return _mm256_load_si256(reinterpret_cast<const __m256i*>(vectors_[v].data()));
+        return _mm256_load_si256(reinterpret_cast<const __m256i*>(tables_.vectors[v].data()));
     }
 
     // Per byte of the 64 at `at`, the bits its two halves share in the tables.
@@ -757,9 +776,9 @@ private:
     };
 
     QUILLVANE_AVX2 NextBytes Following(const char* at, const Classes& classes) const {
-        if (together_) { // the block's own classes, one byte on, and the next block's first byte's
-            const auto next = classOf_[static_cast<unsigned char>(at[kWide])];
-            return {OneOn(classes, next, kSecondBits), OneOn(classes, next, kPairBits)};
+        if (tables_.together) { // the block's own classes, one byte on, and the next block's first byte's
+            const auto next = tables_.classOf[static_cast<unsigned char>(at[kWide])];
+            return {OneOn(classes, next, kSecondBits), OneOn(classes, next, kPairedBits)};
         }
         const Classes seconds = ClassesAt(at + 1, kSecondsLow, kSecondsHigh);
         return {Having(seconds, _mm256_set1_epi8(-1)), Having(seconds, Get(kPairBits))};
@@ -767,13 +786,14 @@ private:
 
     // The bytes whose next byte has any of the bits of `v`, the last one's being `next`.
     QUILLVANE_AVX2 std::uint64_t OneOn(const Classes& classes, std::uint8_t next, Vector v) const {
-        const auto last = static_cast<std::uint64_t>((next & static_cast<std::uint8_t>(vectors_[v][0])) != 0);
+        const auto last =
+            static_cast<std::uint64_t>((next & static_cast<std::uint8_t>(tables_.vectors[v][0])) != 0);
         return Having(classes, Get(v)) >> 1 | last << 63;
     }
 
     // Per byte of the 64 at `at`, a bit where it is the pairs' lead.
     QUILLVANE_AVX2 std::uint64_t PairLeads(const char* at, const Classes& classes) const {
-        if (together_)
+        if (tables_.together)
             return Having(classes, Get(kPairLeadBits));
         const __m256i lead = Get(kPairLead);
         const auto low = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(Load(at), lead)));
@@ -799,7 +819,7 @@ private:
         if (const std::uint64_t leads = Having(classes, Get(kLeadBits)) & block.stops; leads != 0) {
             const std::uint64_t next = left > kWide ? ~0ULL : block.text >> 1; // the next byte is text
             const NextBytes after = Following(block.at, classes);
-            if (pairs_)
+            if (tables_.pairs)
                 block.pairs = leads & after.paired & next & PairLeads(block.at, classes);
             block.stops &= ~leads | (after.seconds & next & ~block.pairs);
         }
@@ -809,7 +829,7 @@ private:
     }
 
     QUILLVANE_AVX2 __m256i Swapped(__m256i bytes) const {
-        if (!swaps_)
+        if (!tables_.swaps)
             return bytes;
         return _mm256_blendv_epi8(bytes, Get(kSwap), _mm256_cmpeq_epi8(bytes, Get(kSwapped)));
     }
@@ -866,21 +886,18 @@ private:
     // A run with dropped bytes, one byte at a time.
     char* WriteBytes(const char* in, unsigned size, std::uint64_t marked, std::uint64_t dropped,
                      char* out) const {
-        const char swapped = vectors_[kSwapped][0], swap = vectors_[kSwap][0], prefix = vectors_[kPrefix][0];
+        const char swapped = tables_.vectors[kSwapped][0], swap = tables_.vectors[kSwap][0],
+                   prefix = tables_.vectors[kPrefix][0];
         for (unsigned i = 0; i < size; ++i) {
             if (marked >> i & 1)
                 *out++ = prefix;
             if ((dropped >> i & 1) == 0)
-                *out++ = swaps_ && in[i] == swapped ? swap : in[i];
+                *out++ = tables_.swaps && in[i] == swapped ? swap : in[i];
         }
         return out;
     }
 
-    alignas(kBlock) std::array<std::array<char, kBlock>, kVectors> vectors_{};
-    std::array<std::uint8_t, 256> classOf_{}; // the classes of a byte alone
-    bool swaps_;
-    bool pairs_;
-    bool together_ = false; // the seconds have bits among the classes
+    RunTables tables_;
 };
 
 } // namespace avx2
@@ -964,34 +981,7 @@ public:
     // bits of a look-up.
     static bool Fits(const RunEscapes& escapes) { return FitsOneLookUp(escapes); }
 
-    explicit RunEscaper(const RunEscapes& escapes) : swaps_(escapes.swap != escapes.swapped) {
-        if (!Fits(escapes))
-            throw std::length_error("RunEscaper: more than eight bytes to tell apart");
-        avx2::NibbleTables bytes;
-        std::size_t bit = 0;
-        const auto add = [&](const ByteSet& set, Vector bits) {
-            std::uint8_t mask = 0;
-            for (std::size_t i = 0; i < set.size(); ++i, ++bit) {
-                bytes.Add(set[i], bit);
-                mask = static_cast<std::uint8_t>(mask | 1 << bit);
-            }
-            vectors_[bits].fill(static_cast<char>(mask));
-        };
-        add(escapes.stops, kStopBits);
-        add(escapes.prefixed, kMarkBits);
-        add(escapes.dropped, kDropBits);
-        const avx2::NibbleTables seconds = avx2::NibbleTables::Of(escapes.seconds);
-        for (std::size_t i = 0; i < kWide; ++i) {
-            vectors_[kLow][i] = bytes.low[i % 16], vectors_[kHigh][i] = bytes.high[i % 16];
-            vectors_[kSecondsLow][i] = seconds.low[i % 16], vectors_[kSecondsHigh][i] = seconds.high[i % 16];
-        }
-        vectors_[kLeadBits].fill(static_cast<char>(BitsOf(escapes.stops, escapes.leads)));
-        vectors_[kPairBits].fill(static_cast<char>(BitsOf(escapes.seconds, escapes.pairPrefixed)));
-        vectors_[kPairLead].fill(escapes.pairLead);
-        vectors_[kSwapped].fill(escapes.swapped);
-        vectors_[kSwap].fill(escapes.swap);
-        vectors_[kPrefix].fill(escapes.prefix);
-    }
+    explicit RunEscaper(const RunEscapes& escapes) : tables_(escapes) {}
 
     template <typename Stop>
     QUILLVANE_AVX512 char* Write(const char* data, std::size_t from, std::size_t end, char* out,
@@ -1018,22 +1008,8 @@ private:
 
     // The loop's constants, kept in the object rather than in registers, which the
     // call of the stop handler would have saved and restored at every stop.
-    enum Vector {
-        kLow, // the stops, the marked and the dropped bytes, by the two halves of a byte
-        kHigh,
-        kStopBits,
-        kMarkBits,
-        kDropBits,
-        kLeadBits,   // among the stops' bits
-        kSecondsLow, // the bytes after a lead that make it stand for something
-        kSecondsHigh,
-        kPairBits, // among the seconds' bits
-        kPairLead,
-        kSwapped,
-        kSwap,
-        kPrefix,
-        kVectors
-    };
+    using Vector = avx2::RunTables::Vector;
+    using enum avx2::RunTables::Vector;
 
     // A block's bytes, swapped already, and by position those of each kind.
     struct Block {
@@ -1080,7 +1056,7 @@ private:
         }
     }
 
-    QUILLVANE_AVX512 __m512i Get(Vector v) const { return _mm512_loadu_si512(vectors_[v].data()); }
+    QUILLVANE_AVX512 __m512i Get(Vector v) const { return _mm512_loadu_si512(tables_.vectors[v].data()); }
 
     QUILLVANE_AVX512 Block Read(const char* data, std::size_t from, std::size_t end) const {
         Block block{};
@@ -1099,7 +1075,7 @@ private:
         }
         block.marked = _mm512_test_epi8_mask(classes, Get(kMarkBits));
         block.dropped = _mm512_test_epi8_mask(classes, Get(kDropBits));
-        if (swaps_)
+        if (tables_.swaps)
             block.bytes = _mm512_mask_blend_epi8(_mm512_cmpeq_epi8_mask(block.bytes, Get(kSwapped)),
                                                  block.bytes, Get(kSwap));
         return block;
@@ -1191,8 +1167,7 @@ private:
         return out + written;
     }
 
-    alignas(kWide) std::array<std::array<char, kWide>, kVectors> vectors_{};
-    bool swaps_;
+    avx2::RunTables tables_;
 };
 
 } // namespace avx512

@@ -395,7 +395,7 @@ private:
 // they change nothing). The text is read from its own buffer.
 class BodyWriter {
 public:
-    // The code is written into a buffer that ends at `limit`, kSlack short of it.
+    // The code is written into a buffer that ends at `limit`, and stays kSlack short of it.
     BodyWriter(EscapeWriter& escapes, const Statement& statement, LineRules rules, StreamedBlocks* blocks,
                const char* limit)
         : escapes_(escapes), joint_(statement.joint), rules_(rules), blocks_(blocks), limit_(limit) {}
