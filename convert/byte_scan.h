@@ -955,8 +955,10 @@ QUILLVANE_AVX512 inline std::size_t WeightOf(std::string_view text, const ByteSe
     const Weigher weigher(bytes, weights);
     __m512i sums = _mm512_setzero_si512();
     std::size_t at = 0;
-    for (; at + kWide <= text.size(); at += kWide)
+    for (; at + kWide <= text.size(); at += kWide) {
+        _mm_prefetch(text.data() + at + 2048, _MM_HINT_T0); // as avx2::WeightOf
         sums = _mm512_add_epi64(sums, weigher.Sums(_mm512_loadu_si512(text.data() + at)));
+    }
     if (at < text.size()) {
         const std::uint64_t rest = _bzhi_u64(~0ULL, static_cast<unsigned>(text.size() - at));
         sums = _mm512_add_epi64(sums, weigher.Sums(_mm512_maskz_loadu_epi8(rest, text.data() + at), rest));
