@@ -883,16 +883,18 @@ private:
         return sse2::Load(reinterpret_cast<const char*>(kSpread.lanes[marked].data()));
     }
 
-    // A run with dropped bytes, one byte at a time.
+    // A run with dropped bytes, one byte at a time: every byte and prefix is
+    // stored, and kept by moving on past it or not, which no branch guesses wrong.
     char* WriteBytes(const char* in, unsigned size, std::uint64_t marked, std::uint64_t dropped,
                      char* out) const {
         const char swapped = tables_.vectors[kSwapped][0], swap = tables_.vectors[kSwap][0],
                    prefix = tables_.vectors[kPrefix][0];
+        const bool swaps = tables_.swaps;
         for (unsigned i = 0; i < size; ++i) {
-            if (marked >> i & 1)
-                *out++ = prefix;
-            if ((dropped >> i & 1) == 0)
-                *out++ = tables_.swaps && in[i] == swapped ? swap : in[i];
+            *out = prefix;
+            out += marked >> i & 1;
+            *out = swaps && in[i] == swapped ? swap : in[i];
+            out += ~dropped >> i & 1;
         }
         return out;
     }
