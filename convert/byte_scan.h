@@ -604,6 +604,22 @@ struct Spread {
 };
 inline constexpr Spread kSpread{};
 
+// Per eight bytes and the set of them that are kept: for each of eight output
+// bytes, the byte it is, the kept ones packed to the front.
+struct Pack {
+    std::array<std::array<std::uint8_t, 8>, 256> lanes{};
+
+    constexpr Pack() {
+        for (std::size_t kept = 0; kept < 256; ++kept) {
+            std::size_t out = 0;
+            for (std::uint8_t in = 0; in < 8; ++in)
+                if (kept >> in & 1)
+                    lanes[kept][out++] = in;
+        }
+    }
+};
+inline constexpr Pack kPack{};
+
 // The constants of the block run writers, a block of each, by which the bytes
 // to tell apart are told apart with one look-up by each half of a byte: each
 // has a bit of its own, the seconds too where all fit (`together`). The seconds
@@ -883,18 +899,23 @@ private:
         return sse2::Load(reinterpret_cast<const char*>(kSpread.lanes[marked].data()));
     }
 
-    // A run with dropped bytes, one byte at a time: every byte and prefix is
-    // stored, and kept by moving on past it or not, which no branch guesses wrong.
-    char* WriteBytes(const char* in, unsigned size, std::uint64_t marked, std::uint64_t dropped,
-                     char* out) const {
-        const char swapped = tables_.vectors[kSwapped][0], swap = tables_.vectors[kSwap][0],
-                   prefix = tables_.vectors[kPrefix][0];
-        const bool swaps = tables_.swaps;
-        for (unsigned i = 0; i < size; ++i) {
-            *out = prefix;
-            out += marked >> i & 1;
-            *out = swaps && in[i] == swapped ? swap : in[i];
-            out += ~dropped >> i & 1;
+    // A run with dropped bytes, eight bytes at a time: the kept ones packed by a
+    // shuffle, then those marked among them spread.
+    QUILLVANE_AVX2 char* WriteBytes(const char* in, unsigned size, std::uint64_t marked,
+                                    std::uint64_t dropped, char* out) const {
+        const __m128i bits = _mm_set_epi8(0, 0, 0, 0, 0, 0, 0, 0, -128, 64, 32, 16, 8, 4, 2, 1);
+        for (unsigned at = 0; at < size; at += 8) {
+            const unsigned within = size - at < 8 ? (1U << (size - at)) - 1 : 0xFF;
+            const unsigned kept = static_cast<unsigned>(~dropped >> at) & within;
+            const auto marks = static_cast<char>(marked >> at & kept);
+            const __m128i lanes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kPack.lanes[kept].data()));
+            const __m128i bytes = _mm_shuffle_epi8(
+                _mm256_castsi256_si128(Swapped(_mm256_castsi128_si256(sse2::Load(in + at)))), lanes);
+            // The marks go where their bytes go: as bytes, through the same shuffle.
+            const __m128i markBytes = _mm_cmpeq_epi8(_mm_and_si128(_mm_set1_epi8(marks), bits), bits);
+            const auto packed = static_cast<unsigned>(_mm_movemask_epi8(_mm_shuffle_epi8(markBytes, lanes)));
+            const auto count = static_cast<unsigned>(std::popcount(kept));
+            out = Spread(bytes, packed & ((1U << count) - 1), count, out);
         }
         return out;
     }
