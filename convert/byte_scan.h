@@ -785,7 +785,8 @@ private:
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(none));
     }
 
-    // The bytes of the block at `at` that a second follows, and those a paired second follows.
+    // The bytes of the block at `at` that a second follows, and those a paired second
+    // follows where there are pairs.
     struct NextBytes {
         std::uint64_t seconds;
         std::uint64_t paired;
@@ -794,10 +795,10 @@ private:
     QUILLVANE_AVX2 NextBytes Following(const char* at, const Classes& classes) const {
         if (tables_.together) { // the block's own classes, one byte on, and the next block's first byte's
             const auto next = tables_.classOf[static_cast<unsigned char>(at[kWide])];
-            return {OneOn(classes, next, kSecondBits), OneOn(classes, next, kPairedBits)};
+            return {OneOn(classes, next, kSecondBits), tables_.pairs ? OneOn(classes, next, kPairedBits) : 0};
         }
         const Classes seconds = ClassesAt(at + 1, kSecondsLow, kSecondsHigh);
-        return {Having(seconds, _mm256_set1_epi8(-1)), Having(seconds, Get(kPairBits))};
+        return {Having(seconds, _mm256_set1_epi8(-1)), tables_.pairs ? Having(seconds, Get(kPairBits)) : 0};
     }
 
     // The bytes whose next byte has any of the bits of `v`, the last one's being `next`.
