@@ -698,11 +698,10 @@ struct RunTables {
 // again. Without AVX-512's masked
 // stores a run is written in whole pieces of 32 or 16 bytes, which spill past
 // what it keeps by less than kSpill; the marked bytes of sixteen get their
-// prefixes by one shuffle; a run with a dropped byte goes one byte at a time.
+// prefixes by one shuffle; a run with a dropped byte is packed eight bytes at a
+// time first.
 class RunEscaper {
 public:
-    static bool Fits(const RunEscapes& escapes) { return FitsOneLookUp(escapes); }
-
     explicit RunEscaper(const RunEscapes& escapes) : tables_(escapes) {}
 
     template <typename Stop>
@@ -1003,10 +1002,6 @@ QUILLVANE_AVX512 inline std::size_t WeightOf(std::string_view text, const ByteSe
 // the block waits for a load, and that load does not wait for the handler.
 class RunEscaper {
 public:
-    // Whether the stops, the marked and the dropped bytes, together, fit the eight
-    // bits of a look-up.
-    static bool Fits(const RunEscapes& escapes) { return FitsOneLookUp(escapes); }
-
     explicit RunEscaper(const RunEscapes& escapes) : tables_(escapes) {}
 
     template <typename Stop>
@@ -1238,9 +1233,9 @@ class RunEscaper {
 public:
     explicit RunEscaper(const RunEscapes& escapes) : bytes_(escapes) {
 #if defined(QUILLVANE_HAS_AVX2)
-        if (avx512::Available() && avx512::RunEscaper::Fits(escapes))
+        if (FitsOneLookUp(escapes) && avx512::Available())
             expands_.emplace(escapes);
-        else if (avx2::Available() && avx2::RunEscaper::Fits(escapes))
+        else if (FitsOneLookUp(escapes) && avx2::Available())
             blocks_.emplace(escapes);
 #endif
     }
